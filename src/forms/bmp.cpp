@@ -1,0 +1,234 @@
+#include "bmp.h"
+
+#include <cstddef>
+#include <optional>
+
+namespace forms {
+
+namespace {
+
+constexpr std::size_t file_header_size = 14;
+constexpr std::size_t info_header_size = 40;
+constexpr std::size_t icon_dir_size = 6;
+constexpr std::size_t icon_entry_size = 16;
+constexpr std::uint32_t bi_rgb = 0;
+constexpr std::int32_t pixels_per_metre = 3780; // 96 dpi
+
+// Far beyond any picture this program keeps, and small enough that no size
+// computed from it overflows.
+constexpr std::int64_t max_dimension = 1 << 16;
+constexpr std::int64_t max_icon_dimension = 256;
+
+RuntimeError invalid_picture() { return { errors::invalid_picture, "Invalid picture" }; }
+
+std::uint16_t u16(StoredBytes bytes, std::size_t at) { return std::uint16_t(bytes[at] | bytes[at + 1] << 8); }
+
+std::uint32_t u32(StoredBytes bytes, std::size_t at)
+{
+    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 | std::uint32_t(bytes[at + 2]) << 16
+        | std::uint32_t(bytes[at + 3]) << 24;
+}
+
+// True when `count` bytes from `at` lie inside `bytes`.
+bool holds(StoredBytes bytes, std::uint64_t at, std::uint64_t count)
+{
+    return at <= bytes.size() && count <= bytes.size() - at;
+}
+
+struct InfoHeader {
+    std::uint32_t size { 0 };
+    std::int64_t width { 0 };
+    std::int64_t height { 0 };
+    std::uint16_t planes { 0 };
+    std::uint16_t bit_count { 0 };
+    std::uint32_t compression { 0 };
+    std::uint32_t colours_used { 0 };
+};
+
+// The info header at `at`, of the 40-byte form or one of its longer successors.
+std::optional<InfoHeader> read_info_header(StoredBytes bytes, std::size_t at)
+{
+    if (!holds(bytes, at, info_header_size))
+        return std::nullopt;
+    InfoHeader header;
+    header.size = u32(bytes, at);
+    if (header.size < info_header_size || !holds(bytes, at, header.size))
+        return std::nullopt;
+    header.width = std::int32_t(u32(bytes, at + 4));
+    header.height = std::int32_t(u32(bytes, at + 8));
+    header.planes = u16(bytes, at + 12);
+    header.bit_count = u16(bytes, at + 14);
+    header.compression = u32(bytes, at + 16);
+    header.colours_used = u32(bytes, at + 32);
+    return header;
+}
+
+std::size_t row_stride(std::int64_t width) { return (std::size_t(width) * 3 + 3) & ~std::size_t(3); }
+
+// Rows of blue-green-red pixels from `at`, padded to four bytes; the last row
+// may lack its padding.
+std::optional<Surface> read_pixels(StoredBytes bytes, std::size_t at, int width, int height, bool top_down)
+{
+    std::size_t stride = row_stride(width);
+    std::uint64_t needed = std::uint64_t(stride) * std::uint64_t(height - 1) + std::uint64_t(width) * 3;
+    if (false)
+        return std::nullopt;
+    Surface surface(width, height);
+    for (int y = 0; y < height; ++y) {
+        auto const* source = bytes.data() + at + stride * std::size_t(top_down ? y : height - 1 - y);
+        auto* target = surface.row(y);
+        for (int x = 0; x < width; ++x) {
+            target[x * 3] = source[x * 3 + 2];
+            target[x * 3 + 1] = source[x * 3 + 1];
+            target[x * 3 + 2] = source[x * 3];
+        }
+    }
+    return surface;
+}
+
+void put16(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    out.push_back(std::uint8_t(value));
+    out.push_back(std::uint8_t(value >> 8));
+}
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    put16(out, value & 0xffff);
+    put16(out, value >> 16);
+}
+
+void put_info_header(std::vector<std::uint8_t>& out, int width, int height, std::uint32_t image_size, std::int32_t ppm)
+{
+    put32(out, info_header_size);
+    put32(out, std::uint32_t(width));
+    put32(out, std::uint32_t(height));
+    put16(out, 1);  // planes
+    put16(out, 24); // bits a pixel
+    put32(out, bi_rgb);
+    put32(out, image_size);
+    put32(out, std::uint32_t(ppm));
+    put32(out, std::uint32_t(ppm));
+    put32(out, 0); // colours used
+    put32(out, 0); // colours important
+}
+
+// Bottom-up rows of blue-green-red pixels, padded to four bytes.
+void put_pixels(std::vector<std::uint8_t>& out, Surface const& pixels)
+{
+    std::size_t stride = row_stride(pixels.width());
+    std::size_t padding = stride - std::size_t(pixels.width()) * 3;
+    for (int y = pixels.height() - 1; y >= 0; --y) {
+        auto const* source = pixels.row(y);
+        for (int x = 0; x < pixels.width(); ++x) {
+            out.push_back(source[x * 3 + 2]);
+            out.push_back(source[x * 3 + 1]);
+            out.push_back(source[x * 3]);
+        }
+        out.insert(out.end(), padding, 0);
+    }
+}
+
+}
+
+ErrorOr<Surface> decode_bmp(StoredBytes bytes)
+{
+    if (!holds(bytes, 0, file_header_size) || bytes[0] != 'B' || bytes[1] != 'M')
+        return invalid_picture();
+    std::uint32_t pixel_offset = u32(bytes, 10);
+    auto header = read_info_header(bytes, file_header_size);
+    if (!header || header->planes != 1 || header->bit_count != 24 || header->compression != bi_rgb)
+        return invalid_picture();
+    std::int64_t height = header->height < 0 ? -header->height : header->height;
+    if (header->width < 1 || header->width > max_dimension || height < 1 || height > max_dimension)
+        return invalid_picture();
+    if (pixel_offset < file_header_size + header->size)
+        return invalid_picture();
+    auto surface = read_pixels(bytes, pixel_offset, int(header->width), int(height), header->height < 0);
+    if (!surface)
+        return invalid_picture();
+    return std::move(*surface);
+}
+
+std::vector<std::uint8_t> encode_bmp(Surface const& pixels)
+{
+    std::uint32_t image_size = std::uint32_t(row_stride(pixels.width()) * std::size_t(pixels.height()));
+    std::uint32_t offset = file_header_size + info_header_size;
+    std::vector<std::uint8_t> out;
+    out.reserve(offset + image_size);
+    out.push_back('B');
+    out.push_back('M');
+    put32(out, offset + image_size);
+    put32(out, 0); // reserved
+    put32(out, offset);
+    put_info_header(out, pixels.width(), pixels.height(), image_size, pixels_per_metre);
+    put_pixels(out, pixels);
+    return out;
+}
+
+ErrorOr<Surface> decode_ico(StoredBytes bytes)
+{
+    if (!holds(bytes, 0, icon_dir_size + icon_entry_size))
+        return invalid_picture();
+    if (u16(bytes, 0) != 0 || u16(bytes, 2) != 1 || u16(bytes, 4) == 0)
+        return invalid_picture();
+    std::size_t const entry = icon_dir_size;
+    std::int64_t entry_width = bytes[entry] == 0 ? 256 : bytes[entry];
+    std::int64_t entry_height = bytes[entry + 1] == 0 ? 256 : bytes[entry + 1];
+    std::uint32_t image_size = u32(bytes, entry + 8);
+    std::uint32_t image_offset = u32(bytes, entry + 12);
+    if (!holds(bytes, image_offset, image_size))
+        return invalid_picture();
+    StoredBytes image = bytes.subspan(image_offset, image_size);
+
+    // The height counts the colour rows and the mask rows together.
+    auto header = read_info_header(image, 0);
+    if (!header || header->planes != 1 || header->bit_count != 24 || header->compression != bi_rgb)
+        return invalid_picture();
+    std::int64_t width = header->width;
+    std::int64_t height = header->height / 2;
+    if (width < 1 || width > max_icon_dimension || height < 1 || height > max_icon_dimension
+        || header->height != height * 2 || width != entry_width || height != entry_height
+        || header->colours_used > 256)
+        return invalid_picture();
+
+    std::uint64_t pixel_offset = std::uint64_t(header->size) + std::uint64_t(header->colours_used) * 4;
+    std::uint64_t colour_size = std::uint64_t(row_stride(width)) * std::uint64_t(height);
+    std::uint64_t mask_size = std::uint64_t((width + 31) / 32 * 4) * std::uint64_t(height);
+    if (!holds(image, pixel_offset, colour_size + mask_size))
+        return invalid_picture();
+    auto surface = read_pixels(image, std::size_t(pixel_offset), int(width), int(height), false);
+    if (!surface)
+        return invalid_picture();
+    return std::move(*surface);
+}
+
+std::vector<std::uint8_t> encode_ico(Surface const& pixels)
+{
+    int width = pixels.width();
+    int height = pixels.height();
+    std::size_t colour_size = row_stride(width) * std::size_t(height);
+    std::size_t mask_size = std::size_t((width + 31) / 32 * 4) * std::size_t(height);
+    std::uint32_t image_size = std::uint32_t(info_header_size + colour_size + mask_size);
+    std::uint32_t image_offset = icon_dir_size + icon_entry_size;
+
+    std::vector<std::uint8_t> out;
+    out.reserve(image_offset + image_size);
+    put16(out, 0); // reserved
+    put16(out, 1); // an icon, not a cursor
+    put16(out, 1); // one image
+    out.push_back(std::uint8_t(width));  // 256 is stored as 0
+    out.push_back(std::uint8_t(height));
+    out.push_back(0); // no palette
+    out.push_back(0); // reserved
+    put16(out, 1);    // planes
+    put16(out, 24);   // bits a pixel
+    put32(out, image_size);
+    put32(out, image_offset);
+    put_info_header(out, width, height * 2, std::uint32_t(colour_size + mask_size), 0);
+    put_pixels(out, pixels);
+    out.insert(out.end(), mask_size, 0);
+    return out;
+}
+
+}

@@ -1,0 +1,50 @@
+#include "clipboard.h"
+#include "host.h"
+#include "runtime.h"
+
+namespace forms {
+
+ErrorOr<ClipboardObject*> Clipboard()
+{
+    static ClipboardObject clipboard;
+    if (auto checked = Runtime::the().check("Clipboard"); checked.is_error())
+        return checked.error();
+    return &clipboard;
+}
+
+ErrorOr<void> ClipboardObject::Clear()
+{
+    if (auto checked = Runtime::the().check("Clipboard.Clear"); checked.is_error())
+        return checked;
+    return Runtime::the().host().clipboard_clear();
+}
+
+ErrorOr<void> ClipboardObject::SetData(PictureRef const& picture, std::int16_t format)
+{
+    if (auto checked = Runtime::the().check("Clipboard.SetData"); checked.is_error())
+        return checked;
+    if (format != clipboard_formats::bitmap)
+        return RuntimeError { errors::invalid_procedure_call, "Invalid Clipboard format" };
+    if (!picture)
+        return RuntimeError { errors::object_required, "Object required" };
+    auto const* pixels = picture->pixels();
+    if (!pixels)
+        return RuntimeError { errors::invalid_picture, "Invalid picture" };
+    return Runtime::the().host().clipboard_set_image(*pixels);
+}
+
+ErrorOr<PictureRef> ClipboardObject::GetData(std::optional<std::int16_t> format)
+{
+    if (auto checked = Runtime::the().check("Clipboard.GetData"); checked.is_error())
+        return checked.error();
+    if (format && *format != clipboard_formats::bitmap)
+        return RuntimeError { errors::invalid_procedure_call, "Invalid Clipboard format" };
+    auto image = Runtime::the().host().clipboard_image();
+    if (image.is_error())
+        return image.error();
+    if (!image.value())
+        return PictureRef {};
+    return make_picture(image.release_value());
+}
+
+}

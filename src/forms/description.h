@@ -1,0 +1,76 @@
+#pragma once
+
+#include "colour.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace forms {
+
+// Stored bytes of a picture: a 24-bit Windows bitmap file, or an icon file.
+using StoredBytes = std::span<std::uint8_t const>;
+
+enum class ControlKind {
+    Image,
+    Label,
+    CommandButton,
+    CommonDialog,
+};
+
+enum class Alignment {
+    Left,
+    Right,
+    Centre,
+};
+
+// One control of a window description. Places and sizes are in twips from the
+// top-left corner of the client area.
+struct ControlDesc {
+    ControlKind kind { ControlKind::Image };
+    std::string name;
+    std::int16_t index { -1 }; // an element of a control array when >= 0
+    int left { 0 };
+    int top { 0 };
+    int width { 0 };
+    int height { 0 };
+    std::string caption;
+    StoredBytes picture {};
+    Colour fore { Colour::system(system_colours::button_text) };
+    Colour back { Colour::system(system_colours::button_face) };
+    Alignment alignment { Alignment::Left };
+    bool visible { true };
+    bool graphical { false }; // a button drawn in its back colour
+    std::string class_name;   // for a control of a registered class
+};
+
+struct MenuDesc {
+    std::string name;
+    std::string caption; // "&" marks the access letter
+    std::string shortcut; // "Ctrl+S", "F1", or empty
+    bool checked { false };
+    std::vector<MenuDesc> children;
+};
+
+enum class StartPosition {
+    Manual,
+    WindowsDefault,
+};
+
+// The stored layout of one window. Controls are in stacking order, topmost first.
+struct WindowDesc {
+    std::string name;
+    std::string caption;
+    int client_width { 0 };
+    int client_height { 0 };
+    Colour back { Colour::rgb(0, 0, 0) };
+    StoredBytes icon {};
+    StartPosition start { StartPosition::WindowsDefault };
+    int left { 0 };
+    int top { 0 };
+    std::vector<ControlDesc> controls;
+    std::vector<MenuDesc> menu;
+};
+
+}

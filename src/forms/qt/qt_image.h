@@ -1,0 +1,45 @@
+#pragma once
+
+#include "forms/colour.h"
+#include "forms/surface.h"
+
+#include <QColor>
+#include <QImage>
+
+namespace forms::qt {
+
+// A QImage over the surface's own bytes: painting on it paints the surface.
+// Valid only while the surface keeps its size.
+inline QImage wrap_surface(Surface& surface)
+{
+    return QImage(surface.data(), surface.width(), surface.height(), surface.stride(), QImage::Format_RGB888);
+}
+
+// Read-only view; Qt copies on any write, so the surface is never touched.
+inline QImage view_surface(Surface const& surface)
+{
+    return QImage(surface.data(), surface.width(), surface.height(), surface.stride(), QImage::Format_RGB888);
+}
+
+// A deep copy that outlives the surface.
+inline QImage copy_surface(Surface const& surface)
+{
+    return view_surface(surface).copy();
+}
+
+// QImage rows are padded to four bytes; a surface's are not.
+inline Surface surface_from_image(QImage const& image)
+{
+    QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    Surface surface(rgb.width(), rgb.height());
+    for (int y = 0; y < surface.height(); ++y)
+        std::memcpy(surface.row(y), rgb.constScanLine(y), std::size_t(surface.stride()));
+    return surface;
+}
+
+inline Rgb rgb_from(QColor const& colour)
+{
+    return { std::uint8_t(colour.red()), std::uint8_t(colour.green()), std::uint8_t(colour.blue()) };
+}
+
+}

@@ -1,0 +1,10 @@
+#include "board/tarvo1.h"
+#include "forms/qt/qt_host.h"
+#include "forms/runtime.h"
+
+int main(int argc, char** argv)
+{
+    return forms::qt::run_application(argc, argv, [] {
+        forms::Runtime::the().dispatch([] { forms::must(board::tarvo1->set_Visible(true)); });
+    });
+}
