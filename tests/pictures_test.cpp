@@ -366,8 +366,10 @@ TEST(StoredPictures, AboutShowsAPinkDogFacingLeftOnWhite)
     // The ground is near white everywhere along the edges and white in the corners.
     for (int i = 0; i < 72; ++i)
         for (auto [x, y] : { std::pair { i, 0 }, { i, 71 }, { 0, i }, { 71, i } }) {
-            if (y < 52) // the neck fades out through the bottom edge
+            // The neck fades out through the bottom edge.
+            if (y < 52) {
                 EXPECT_GE(min_channel(s.pixel(x, y)), 245) << x << "," << y;
+            }
         }
     for (auto [x, y] : { std::pair { 0, 0 }, { 71, 0 }, { 0, 71 } })
         EXPECT_EQ(s.pixel(x, y), white);

@@ -1,6 +1,7 @@
 // Draws every stored picture and writes them into the folder named on the
-// command line. The output depends on nothing but this file: only +, -, *, /
-// and sqrt of doubles, which IEEE fixes exactly, so any x86-64 build writes the
+// command line. The output depends on nothing but this file: no randomness, and
+// of floating point only +, -, *, / and sqrt, which IEEE rounds exactly (the
+// build keeps the compiler from fusing them), so every x86-64 build writes the
 // very bytes that are stored.
 
 #include "forms/bmp.h"
@@ -337,6 +338,8 @@ Surface draw_background()
     return canvas.surface();
 }
 
+// Near-black inside a grey border, with a soft glow a little below and right
+// of the middle, 128 at its brightest pixel.
 Surface draw_empty_socket()
 {
     Canvas canvas(21, 21, { 8, 8, 8 });
@@ -356,6 +359,8 @@ Surface draw_empty_socket()
     return canvas.surface();
 }
 
+// A round bulb glowing in `body` on black. Its top row and left column stay
+// black: on the board they fall on the grid line of the socket beneath.
 Surface draw_bulb(Colour body)
 {
     Canvas canvas(20, 20);

@@ -71,7 +71,7 @@ std::optional<Surface> read_pixels(StoredBytes bytes, std::size_t at, int width,
 {
     std::size_t stride = row_stride(width);
     std::uint64_t needed = std::uint64_t(stride) * std::uint64_t(height - 1) + std::uint64_t(width) * 3;
-    if (false)
+    if (!holds(bytes, at, needed))
         return std::nullopt;
     Surface surface(width, height);
     for (int y = 0; y < height; ++y) {

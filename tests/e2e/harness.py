@@ -465,6 +465,22 @@ class App:
         self.focus()
         xdotool(self.server.display, "key", *keys)
 
+    def _viewable_top_levels(self):
+        return {w for w in self.x.children(self.x.root) if self.x.viewable(w)}
+
+    def menu(self, open_key, letter):
+        """Opens a menu of the menu bar by its access key (e.g. alt+b) and
+        chooses an entry by its access letter, waiting for the popup to show
+        and to go again."""
+        self.focus()
+        before = self._viewable_top_levels()
+        xdotool(self.server.display, "key", open_key)
+        popups = poll(lambda: self._viewable_top_levels() - before, SETTLE_TIMEOUT)
+        check(popups, f"{open_key} opened no menu")
+        xdotool(self.server.display, "key", letter)
+        check(poll(lambda: not (self._viewable_top_levels() & popups), SETTLE_TIMEOUT),
+              f"the menu opened by {open_key} stayed open after {letter!r}")
+
     def batch(self, args):
         """Runs many xdotool commands in one invocation, as fast as it sends them."""
         self.focus()
@@ -524,13 +540,15 @@ class Session:
         self.workdir = Path(tempfile.mkdtemp(prefix="zorvane-e2e-"))
         self.artifacts = Path(os.environ.get("ZORVANE_E2E_ARTIFACTS", Path.cwd() / "e2e-artifacts"))
         self.apps = []
+        self.launches = 0
         self.current_test = "test"
         self.server = XServer(self.workdir)
 
     def launch(self):
         """Starts the program and waits until its fresh window shows its first
         complete frame."""
-        run = self.workdir / f"run{len(self.apps)}"
+        self.launches += 1
+        run = self.workdir / f"run{self.launches}"
         home, runtime = run / "home", run / "runtime"
         home.mkdir(parents=True)
         runtime.mkdir(mode=0o700)
