@@ -5,12 +5,8 @@
 #include "forms/form.h"
 #include "forms/runtime.h"
 #include "qt_image.h"
+#include "qt_printer.h"
 #include "qt_window.h"
-
-#if __has_include("qt_printer.h")
-#    include "qt_printer.h"
-#    define ZORVANE_HAS_QT_PRINTER 1
-#endif
 
 #include <QApplication>
 #include <QClipboard>
@@ -273,7 +269,8 @@ void QtHost::message_box(std::string_view caption, std::string_view text)
 void QtHost::quit(int status)
 {
     m_quit_status = status;
-    // Ends every running loop, nested ones (a modal dialog) included.
+    // Ends every running loop, nested ones (a modal dialog) included; a loop
+    // started afterwards returns at once, so nothing can hold the end up.
     QCoreApplication::exit(status);
 }
 
@@ -325,7 +322,8 @@ int QtHost::run_dialog(QFileDialog& dialog)
 
 ErrorOr<std::string> QtHost::show_save_dialog(Form& owner, FileDialogRequest const& request)
 {
-    QFileDialog dialog(find(owner));
+    HostWindow* parent = find(owner);
+    QFileDialog dialog(parent);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -338,7 +336,11 @@ ErrorOr<std::string> QtHost::show_save_dialog(Form& owner, FileDialogRequest con
     dialog.setDefaultSuffix(QString::fromStdString(dialog_default_suffix(request.default_extension)));
     if (!request.file_name.empty())
         dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(request.file_name)));
-    if (run_dialog(dialog) != QDialog::Accepted)
+    int const answer = run_dialog(dialog);
+    // Without a window manager nobody hands the focus back to the owner.
+    if (parent && parent->isVisible())
+        parent->activateWindow();
+    if (answer != QDialog::Accepted)
         return std::string {};
     QStringList const chosen = dialog.selectedFiles();
     if (chosen.isEmpty())
@@ -348,10 +350,9 @@ ErrorOr<std::string> QtHost::show_save_dialog(Form& owner, FileDialogRequest con
 
 ErrorOr<PrinterDevice*> QtHost::printer()
 {
-#ifdef ZORVANE_HAS_QT_PRINTER
+    // Made on first use: looking for printers can take a while.
     if (!m_printer)
         m_printer = make_qt_printer_device();
-#endif
     if (!m_printer)
         return RuntimeError { errors::printer_error, "Printer error" };
     return m_printer.get();

@@ -15,7 +15,16 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <utility>
+
+#include <cstdlib>
+
 namespace forms::qt {
+
+namespace {
+// For the launch benchmark: end the process as soon as the first frame is out.
+bool const exit_after_first_frame = qEnvironmentVariableIsSet("ZORVANE_BENCH_EXIT_AFTER_FIRST_FRAME");
+}
 
 Canvas::Canvas(HostWindow& window, int width, int height)
     : QWidget(&window)
@@ -54,6 +63,9 @@ void Canvas::paintEvent(QPaintEvent* event)
         for (QRect const& part : rest)
             painter.fillRect(part, Qt::black);
     }
+    // Queued, so the backing store is flushed to the screen before the exit.
+    if (exit_after_first_frame)
+        QMetaObject::invokeMethod(this, [] { std::_Exit(0); }, Qt::QueuedConnection);
 }
 
 void Canvas::mousePressEvent(QMouseEvent* event)
@@ -75,14 +87,14 @@ void Canvas::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     m_left_down = false;
+    Control* const pressed_on = std::exchange(m_pressed_on, nullptr);
     Form* form = m_window.form();
     QPoint const at = event->position().toPoint();
     if (!form || !rect().contains(at))
         return;
     // A click is a press and a release on the same control.
-    if (form->hit_test(at.x(), at.y()) != m_pressed_on)
+    if (form->hit_test(at.x(), at.y()) != pressed_on)
         return;
-    m_pressed_on = nullptr;
     m_window.host().deliver_mouse_click(*form, at.x(), at.y());
 }
 
