@@ -2,7 +2,6 @@
 
 #include "forms/bmp.h"
 #include "forms/qt/qt_host.h"
-#include "pictures/stored.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -424,9 +423,10 @@ TEST_F(HelpWindows, HowToPlayShowsTheMainWindowsPicturesOnBlack)
         want.blit(read_bmp(file), at.x, at.y, want.rect());
     // Everything but the texts and the button is predictable.
     std::vector<Rect> texts;
-    for (auto const& control : how.controls())
+    for (auto const& control : how.controls()) {
         if (control->kind() != forms::ControlKind::Image)
             texts.push_back(control->rect());
+    }
     ASSERT_EQ(texts.size(), 7u);
     for (int y = 0; y < 292; ++y)
         for (int x = 0; x < 215; ++x) {
@@ -434,9 +434,11 @@ TEST_F(HelpWindows, HowToPlayShowsTheMainWindowsPicturesOnBlack)
                 continue;
             ASSERT_EQ(how.surface().pixel(x, y), want.pixel(x, y)) << x << "," << y;
         }
-    for (auto const& control : how.controls())
-        if (control->kind() == forms::ControlKind::Label)
+    for (auto const& control : how.controls()) {
+        if (control->kind() == forms::ControlKind::Label) {
             EXPECT_TRUE(ink(how.surface(), control->rect(), black)) << control->name() << " shows no text";
+        }
+    }
 }
 
 // The OK buttons: face filled in their colour, caption centred in the button-text colour.
@@ -476,6 +478,18 @@ INSTANTIATE_TEST_SUITE_P(BothWindows, OkButton, ::testing::Values("how1", "about
 enum class HelpState { NeverUsed, Shown, Hidden, Closed };
 enum class Start { FileExit, CtrlX, MainCloseBox };
 
+void PrintTo(Start start, std::ostream* out)
+{
+    static char const* const names[] = { "File > Exit", "Ctrl+X", "the main window's close box" };
+    *out << names[int(start)];
+}
+
+void PrintTo(HelpState state, std::ostream* out)
+{
+    static char const* const names[] = { "never used", "shown", "hidden", "closed" };
+    *out << names[int(state)];
+}
+
 class ShutdownFrom : public HelpWindows, public ::testing::WithParamInterface<std::tuple<Start, HelpState, HelpState>> {
 protected:
     void bring(char const* entry, HelpState state)
@@ -501,6 +515,14 @@ protected:
         return {};
     }
 };
+
+std::string shutdown_case_name(::testing::TestParamInfo<ShutdownFrom::ParamType> const& info)
+{
+    static char const* const starts[] = { "FileExit", "CtrlX", "MainCloseBox" };
+    static char const* const states[] = { "NeverUsed", "Shown", "Hidden", "Closed" };
+    auto [from, how, about] = info.param;
+    return std::string(starts[int(from)]) + "_HowToPlay" + states[int(how)] + "_About" + states[int(about)];
+}
 
 TEST_P(ShutdownFrom, EachWindowUnloadedOnceHelpWindowsFirst)
 {
@@ -558,12 +580,7 @@ INSTANTIATE_TEST_SUITE_P(AllStarts, ShutdownFrom,
     ::testing::Combine(::testing::Values(Start::FileExit, Start::CtrlX, Start::MainCloseBox),
         ::testing::Values(HelpState::NeverUsed, HelpState::Shown, HelpState::Hidden, HelpState::Closed),
         ::testing::Values(HelpState::NeverUsed, HelpState::Shown, HelpState::Hidden, HelpState::Closed)),
-    [](auto const& info) {
-        static char const* const starts[] = { "FileExit", "CtrlX", "MainCloseBox" };
-        static char const* const states[] = { "NeverUsed", "Shown", "Hidden", "Closed" };
-        auto [from, how, about] = info.param;
-        return std::string(starts[int(from)]) + "_HowToPlay" + states[int(how)] + "_About" + states[int(about)];
-    });
+    shutdown_case_name);
 
 // On the desktop host: the OK button has the keyboard focus of its active window.
 class HelpWindowsOnTheDesktop : public HelpWindows {

@@ -503,6 +503,20 @@ TEST_F(Printing, FailingPrinterOperationStopsTheRoutineThere)
     EXPECT_EQ(error->number, errors::printer_error);
 }
 
+TEST_F(Printing, ScaleModeIsReadForEachOfTheFourConversions)
+{
+    // The fourth read fails: the routine stops before drawing.
+    forms::Runtime::the().fail_operation("Printer.ScaleMode", 3);
+    auto error = fit(picture_of_pixels(60, 30));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(device().documents.empty());
+
+    // A fifth read would fail; there is none.
+    forms::Runtime::the().fail_operation("Printer.ScaleMode", 4);
+    EXPECT_FALSE(fit(picture_of_pixels(60, 30)));
+    EXPECT_EQ(device().all_draws().size(), 1u);
+}
+
 TEST_F(Printing, MissingPictureIsAnObjectError)
 {
     auto error = fit(nullptr);

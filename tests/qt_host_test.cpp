@@ -757,6 +757,20 @@ TEST_F(QtHostSaveDialog, NameWithAnotherExtensionIsKept)
     EXPECT_EQ(chosen.value(), folder.filePath("notes.txt").toStdString());
 }
 
+TEST_F(QtHostSaveDialog, NameWithDoubleQuotesIsTakenWhole)
+{
+    // Qt's dialog alone would read these as lists of quoted names.
+    host.type_name = folder.filePath("it's \"quoted\".bmp");
+    auto chosen = host.show_save_dialog(*form, request());
+    ASSERT_FALSE(chosen.is_error());
+    EXPECT_EQ(chosen.value(), folder.filePath("it's \"quoted\".bmp").toStdString());
+
+    host.type_name = folder.filePath("\"a\" \"b\"");
+    chosen = host.show_save_dialog(*form, request());
+    ASSERT_FALSE(chosen.is_error());
+    EXPECT_EQ(chosen.value(), folder.filePath("\"a\" \"b\".BMP").toStdString());
+}
+
 TEST_F(QtHostSaveDialog, CancelGivesAnEmptyName)
 {
     auto chosen = host.show_save_dialog(*form, request(folder.filePath("earlier.bmp").toStdString()));

@@ -281,7 +281,8 @@ class XServer:
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
              "-noreset"],
-            pass_fds=(write_end,), stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
+            pass_fds=(write_end,), stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True,
+            preexec_fn=end_with_parent)
         os.close(write_end)
         number = b""
         deadline = time.monotonic() + STARTUP_TIMEOUT
@@ -309,6 +310,14 @@ class XServer:
             self.x = None
         _end(self.process)
         self.log.close()
+
+
+def end_with_parent():
+    """For preexec_fn: the child gets SIGTERM when this script dies, even by
+    SIGKILL (as a test runner's timeout may send), so nothing outlives it."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    PR_SET_PDEATHSIG = 1
+    libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
 
 
 def _end(process, grace=3.0):
@@ -406,8 +415,16 @@ class App:
         outside = expected.label_mask().point(lambda v: 255 - v)
         empty_none2 = expected.build(expected.empty_board(), show_none2=True)
 
+        previous = [None]
+
         def matches():
+            # Two equal shots in a row, so the labels are not read from a frame
+            # still being painted.
             shot = self.screenshot()
+            steady = previous[0] is not None and shot.tobytes() == previous[0].tobytes()
+            previous[0] = shot
+            if not steady:
+                return None
             for candidate in (want, empty_none2):
                 masked = Image.composite(shot, candidate, outside)
                 if expected.differences(masked, candidate) is None:
@@ -452,7 +469,8 @@ class App:
 
     def click_args(self, x, y):
         sx, sy = self._screen_point(x, y)
-        return ["mousemove", sx, sy, "click", 1]
+        # click's own default pause of 100 ms after each click would set the pace.
+        return ["mousemove", sx, sy, "click", "--delay", 0, 1]
 
     def click(self, x, y):
         sx, sy = self._screen_point(x, y)
@@ -467,6 +485,30 @@ class App:
 
     def _viewable_top_levels(self):
         return {w for w in self.x.children(self.x.root) if self.x.viewable(w)}
+
+    def top_levels_titled(self, title):
+        """The viewable top-level windows titled `title`."""
+        return [w for w in self.x.children(self.x.root) if self.x.name(w) == title and self.x.viewable(w)]
+
+    def wait_for_top_level(self, title, client_size, timeout=SETTLE_TIMEOUT):
+        """Waits until exactly one viewable top-level window titled `title` is
+        there, with a viewable client child of `client_size`; returns it as a
+        TopLevel."""
+        def shown():
+            check(self.process.poll() is None, f"the program ended with status {self.process.returncode} "
+                                               f"while {title!r} was awaited\n{self.log()}")
+            return self.top_levels_titled(title)
+
+        windows = poll(shown, timeout)
+        check(windows, f"no window titled {title!r} appeared within {timeout:.0f} s")
+        check(len(windows) == 1, f"{len(windows)} windows titled {title!r}")
+        frame = windows[0]
+        clients = poll(lambda: [w for w in self._descendants(frame)
+                                if self.x.viewable(w) and _size(self.x.attributes(w)) == tuple(client_size)],
+                       timeout)
+        check(len(clients) == 1, f"{title!r} has {len(clients)} viewable children of its client area's size "
+                                 f"{client_size[0]}x{client_size[1]}:\n{self.tree(frame)}")
+        return TopLevel(self, title, frame, clients[0], tuple(client_size))
 
     def menu(self, open_key, letter):
         """Opens a menu of the menu bar by its access key (e.g. alt+b) and
@@ -532,13 +574,80 @@ def _size(attributes):
     return (attributes.width, attributes.height) if attributes else None
 
 
+class TopLevel:
+    """Another top-level window of the program (the main one is App's own):
+    its pixels, input to it, and its close box."""
+
+    def __init__(self, app, title, frame, client, size):
+        self.app = app
+        self.x = app.x
+        self.display = app.server.display
+        self.title = title
+        self.frame = frame
+        self.client = client
+        self.size = size
+
+    def viewable(self):
+        return self.x.viewable(self.frame)
+
+    def wait_hidden(self, timeout=SETTLE_TIMEOUT):
+        check(poll(lambda: not self.viewable(), timeout), f"{self.title!r} is still on the screen")
+
+    def wait_shown(self, timeout=SETTLE_TIMEOUT):
+        check(poll(self.viewable, timeout), f"{self.title!r} did not come back on the screen")
+
+    def move(self, x, y):
+        """Puts the window's top-left corner at (x, y) of the screen, as the
+        user would drag it; with no window manager on the server, new windows
+        all open at the top left, over one another."""
+        xdotool(self.display, "windowmove", "--sync", self.frame, x, y)
+        check(poll(lambda: self.x.origin_on_screen(self.frame) == (x, y), SETTLE_TIMEOUT),
+              f"{self.title!r} did not move to {x},{y}")
+
+    def screenshot(self):
+        return self.x.capture(self.client, *self.size)
+
+    def wait_for_picture(self, predicate, timeout=SETTLE_TIMEOUT):
+        """Polls screenshots until `predicate(shot)` returns None (no complaint);
+        returns (shot, last complaint)."""
+        state = {}
+
+        def good():
+            state["shot"] = shot = self.screenshot()
+            state["complaint"] = predicate(shot)
+            return state["complaint"] is None
+
+        poll(good, timeout)
+        return state["shot"], state["complaint"]
+
+    def focus(self):
+        xdotool(self.display, "windowfocus", "--sync", self.frame)
+
+    def click(self, x, y):
+        ox, oy = self.x.origin_on_screen(self.client)
+        xdotool(self.display, "mousemove", "--sync", ox + x, oy + y, "click", 1)
+
+    def key(self, *keys):
+        self.focus()
+        xdotool(self.display, "key", *keys)
+
+    def close_box(self):
+        protocols = self.x.property_longs(self.frame, "WM_PROTOCOLS", XA_ATOM) or []
+        check(self.x.atom("WM_DELETE_WINDOW") in protocols,
+              f"{self.title!r} does not take WM_DELETE_WINDOW, so a close box could not close it")
+        self.x.send_delete_window(self.frame)
+
+
 class Session:
     """One X server for a test script, and the programs started on it."""
 
     def __init__(self, executable):
         self.executable = str(Path(executable).resolve())
         self.workdir = Path(tempfile.mkdtemp(prefix="zorvane-e2e-"))
-        self.artifacts = Path(os.environ.get("ZORVANE_E2E_ARTIFACTS", Path.cwd() / "e2e-artifacts"))
+        # Pictures of failed comparisons outlive the run; ctest points this into
+        # the build tree.
+        self.artifacts = Path(os.environ.get("ZORVANE_E2E_ARTIFACTS",
+                                             Path(tempfile.gettempdir()) / "zorvane-e2e-artifacts"))
         self.apps = []
         self.launches = 0
         self.current_test = "test"
@@ -560,7 +669,8 @@ class Session:
         log_path = run / "output.log"
         with open(log_path, "wb") as log:
             process = subprocess.Popen([self.executable], env=env, cwd=run, stdin=subprocess.DEVNULL,
-                                       stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+                                       stdout=log, stderr=subprocess.STDOUT, start_new_session=True,
+                                       preexec_fn=end_with_parent)
         app = App(self, process, log_path)
         self.apps.append(app)
         app.wait_for_window()

@@ -183,7 +183,7 @@ def test_two_thousand_fast_clicks_all_land(session):
     for _ in range(2000):
         if rng.random() < 0.3:
             code = rng.randrange(9)
-            groups.append(["key", expected.COLOUR_KEYS[code]])
+            groups.append(["key", "--delay", 0, expected.COLOUR_KEYS[code]])
             board.colour = code
         index = rng.randrange(expected.SOCKETS)
         x0, y0 = expected.socket_origin(index)

@@ -2,6 +2,7 @@
 """File > Save writes the client area as it was when the command started, and
 leaves the capture on the desktop's clipboard for other programs."""
 
+import ctypes
 import os
 import shutil
 import stat
@@ -111,6 +112,34 @@ def saved_files_under(folder):
     return {p for p in files_under(folder) if "home" not in p.relative_to(folder).parts}
 
 
+def bind_keysyms(session, keysyms):
+    """Puts keysyms missing from the server's keymap on free keycodes, so
+    xdotool types them as any other key instead of remapping a keycode
+    between press and release, which a busy client may read too late."""
+    x = session.server.x
+    lib = x.lib
+    lib.XDisplayKeycodes.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int)]
+    lib.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
+    lib.XGetKeyboardMapping.argtypes = [ctypes.c_void_p, ctypes.c_ubyte, ctypes.c_int, ctypes.POINTER(ctypes.c_int)]
+    lib.XChangeKeyboardMapping.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                           ctypes.POINTER(ctypes.c_ulong), ctypes.c_int]
+    low, high, per = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+    lib.XDisplayKeycodes(x.dpy, ctypes.byref(low), ctypes.byref(high))
+    count = high.value - low.value + 1
+    table = lib.XGetKeyboardMapping(x.dpy, low.value, count, ctypes.byref(per))
+    try:
+        rows = [[table[i * per.value + j] for j in range(per.value)] for i in range(count)]
+    finally:
+        x.lib.XFree(table)
+    missing = [k for k in keysyms if not any(k in row for row in rows)]
+    free = [low.value + i for i, row in enumerate(rows) if not any(row)]
+    check(len(free) >= len(missing), "the keymap has no free keycodes")
+    for keysym, keycode in zip(missing, free):
+        entry = (ctypes.c_ulong * 1)(keysym)
+        lib.XChangeKeyboardMapping(x.dpy, keycode, 1, entry, 1)
+    lib.XSync(x.dpy, 0)
+
+
 def folder(session, name):
     path = session.workdir / "files" / session.current_test / name
     path.mkdir(parents=True)
@@ -166,7 +195,8 @@ def confirm_replace(app, dialog):
 
 
 def check_bmp(app, path, shot, what):
-    check(poll(lambda: path.exists(), harness.SETTLE_TIMEOUT), f"{what}: {path} was not written")
+    check(poll(lambda: path.exists(), harness.SETTLE_TIMEOUT),
+          f"{what}: {path} was not written; its folder holds {sorted(os.listdir(path.parent))}")
     data = path.read_bytes()
     check(len(data) == BMP_BYTES, f"{what}: {path.name} has {len(data)} bytes, expected {BMP_BYTES}")
     magic, size, _, offset = struct.unpack_from("<2sIII", data, 0)
@@ -249,7 +279,7 @@ def test_second_showing_starts_from_the_first_name(session):
     dialog.key("Return")
     confirm_replace(app, dialog)
     dialog.wait_closed()
-    check(poll(lambda: expected.differences(Image.open(target), second) is None, harness.SETTLE_TIMEOUT),
+    check(poll(lambda: expected.differences(decoded(target.read_bytes()), second) is None, harness.SETTLE_TIMEOUT),
           "the second save did not replace the first name's file with the new capture")
     check_bmp(app, target, second, "the second save")
     check(files_under(target.parent) == {target}, f"stray files: {sorted(files_under(target.parent))}")
@@ -260,29 +290,28 @@ def test_cancel_writes_nothing_and_leaves_the_capture_on_the_clipboard(session):
     board = board_with_bulbs(session)
     app = board.app
     set_clipboard_text(app, "hi")
-    shot = app.screenshot()
     files_before = saved_files_under(session.workdir)
 
     dialog = open_dialog(app)
     dialog.key("Escape")
     dialog.wait_closed("the dialog, after Escape,")
+    check_still_takes_clicks(board, 300, "after Cancel")
+    targets = clipboard_targets(app)
+    check(not (targets & TEXT_TARGETS), f"the text set before the save is still offered: {sorted(targets)}")
+    check(clipboard(app, "UTF8_STRING") != b"hi", "the clipboard still holds the text set before the save")
+
     # A name typed and then cancelled is no more written than none at all.
+    shot = app.screenshot()
     dialog = open_dialog(app)
-    typed = session.workdir / "cancelled.bmp"
-    dialog.type(str(typed))
+    dialog.type(str(session.workdir / "cancelled.bmp"))
     dialog.key("Escape")
     dialog.wait_closed("the dialog, after a name and Escape,")
-
+    check_still_takes_clicks(board, 301, "after a name and Cancel")
     check(not [w for w in top_levels(app) if w != app.window],
           "a window other than the main window is open after Cancel")
     added = saved_files_under(session.workdir) - files_before
     check(not added, f"Cancel wrote {sorted(map(str, added))}")
-    targets = clipboard_targets(app)
-    check(not (targets & TEXT_TARGETS), f"the text set before the save is still offered: {sorted(targets)}")
-    check(clipboard(app, "UTF8_STRING") != b"hi", "the clipboard still holds the text set before the save")
     check_clipboard_holds(app, shot, "after Cancel")
-    board.check("Cancel")
-    check_still_takes_clicks(board, 300, "after Cancel")
 
 
 def test_typed_extension_is_kept_and_a_bare_name_gets_bmp(session):
@@ -299,6 +328,35 @@ def test_typed_extension_is_kept_and_a_bare_name_gets_bmp(session):
     check(written == {"picture.txt", "plain.BMP"}, f"the folder holds {sorted(written)}")
 
 
+def test_name_is_used_as_typed(session):
+    bind_keysyms(session, [0x00e4, 0x20ac])  # adiaeresis, EuroSign
+    board = board_with_bulbs(session)
+    app = board.app
+    out = folder(session, "out")
+    names = ["my picture \u00e4\u20ac.bmp", "-dash.bmp", 'it\'s "quoted".bmp']
+    shot = app.screenshot()
+    for name in names:
+        save_as(app, out / name)
+        check_bmp(app, out / name, shot, f"the name {name!r}")
+    written = {p.name for p in files_under(out)}
+    check(written == set(names), f"the folder holds {sorted(written)}, expected {sorted(names)}")
+
+    # The quoted name comes back whole in the next showing, and the dialog asks
+    # before replacing that file, not some other.
+    board.click_socket(100)
+    board.check("a bulb placed between the saves")
+    second = app.screenshot()
+    dialog = open_dialog(app)
+    dialog.key("Return")
+    confirm_replace(app, dialog)
+    dialog.wait_closed()
+    check(poll(lambda: expected.differences(decoded((out / names[-1]).read_bytes()), second) is None,
+               harness.SETTLE_TIMEOUT),
+          f"the second save did not replace {names[-1]!r} with the new capture")
+    written = {p.name for p in files_under(out)}
+    check(written == set(names), f"the folder holds {sorted(written)}, expected {sorted(names)}")
+
+
 def failed_save(app, path, reply_replace):
     """A save under `path` that cannot be written: the dialog closes, the
     program shows the failure in a box of its own and goes on once the box is
@@ -312,7 +370,8 @@ def failed_save(app, path, reply_replace):
     box = new_window(app, {app.window}, harness.TITLE, f"saving to {path}")
     check(box != app.window, "the failure went to the main window itself")
     wait_focus(app, box, "the message box")
-    picture = app.x.capture(box, *harness._size(app.x.attributes(box)))
+    attributes = app.x.attributes(box)
+    picture = app.x.capture(box, attributes.width, attributes.height)
     xdotool(app.server.display, "key", "Return")
     wait_gone(app, box, "the message box, after Return,")
     check(app.process.poll() is None, f"the program ended after the failed save\n{app.log()}")
@@ -358,6 +417,7 @@ TESTS = [
     test_second_showing_starts_from_the_first_name,
     test_cancel_writes_nothing_and_leaves_the_capture_on_the_clipboard,
     test_typed_extension_is_kept_and_a_bare_name_gets_bmp,
+    test_name_is_used_as_typed,
     test_failed_save_is_reported_and_the_program_goes_on,
 ]
 

@@ -11,11 +11,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -315,6 +318,53 @@ ErrorOr<std::shared_ptr<Surface>> QtHost::clipboard_image()
     return std::make_shared<Surface>(surface_from_image(image));
 }
 
+namespace {
+
+// Qt's own dialog reads a '"' in the typed name as the start of a list of
+// quoted names, so `it's "x".bmp` would save as x.BMP. A save takes one name:
+// such a name is used whole, as typed. Empty when Qt's reading is right.
+QString quoted_name_as_typed(QFileDialog const& dialog)
+{
+    auto const* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!edit || !edit->text().contains(u'"'))
+        return {};
+    QString name = edit->text();
+    if (name.startsWith(u"~/"))
+        name = QDir::homePath() + name.mid(1);
+    QString path = dialog.directory().absoluteFilePath(name);
+    QString const suffix = dialog.defaultSuffix();
+    if (!suffix.isEmpty() && !QFileInfo(path).isDir() && !path.mid(path.lastIndexOf(u'/')).contains(u'.'))
+        path += u'.' + suffix;
+    return path;
+}
+
+class SaveFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        QString const path = quoted_name_as_typed(*this);
+        if (path.isEmpty())
+            return QFileDialog::accept();
+        QFileInfo const info(path);
+        if (info.isDir()) {
+            setDirectory(path);
+            return;
+        }
+        // The question Qt's dialog asks, about this file rather than its misreading.
+        if (info.exists()
+            && QMessageBox::warning(this, windowTitle(),
+                   tr("%1 already exists.\nDo you want to replace it?").arg(info.fileName()),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                != QMessageBox::Yes)
+            return;
+        QDialog::accept();
+    }
+};
+
+}
+
 int QtHost::run_dialog(QFileDialog& dialog)
 {
     return dialog.exec();
@@ -323,7 +373,7 @@ int QtHost::run_dialog(QFileDialog& dialog)
 ErrorOr<std::string> QtHost::show_save_dialog(Form& owner, FileDialogRequest const& request)
 {
     HostWindow* parent = find(owner);
-    QFileDialog dialog(parent);
+    SaveFileDialog dialog(parent);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -342,6 +392,8 @@ ErrorOr<std::string> QtHost::show_save_dialog(Form& owner, FileDialogRequest con
         parent->activateWindow();
     if (answer != QDialog::Accepted)
         return std::string {};
+    if (QString const whole = quoted_name_as_typed(dialog); !whole.isEmpty())
+        return QFile::encodeName(whole).toStdString();
     QStringList const chosen = dialog.selectedFiles();
     if (chosen.isEmpty())
         return std::string {};

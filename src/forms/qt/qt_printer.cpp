@@ -12,6 +12,10 @@
 #include <QString>
 
 #include <cmath>
+#include <optional>
+#include <string>
+
+#include <dlfcn.h>
 
 namespace forms::qt {
 
@@ -19,6 +23,26 @@ namespace {
 
 RuntimeError no_printer() { return { errors::device_unavailable, "The printer is not available" }; }
 RuntimeError printer_error() { return { errors::printer_error, "Printer error" }; }
+
+// Qt does not say whether the print system took the job it handed over; the
+// CUPS library that Qt's print plugin loaded still holds the status of that
+// last request. Nothing is loaded here that is not loaded already.
+std::optional<std::string> job_refused()
+{
+    void* cups = dlopen("libcups.so.2", RTLD_NOW | RTLD_NOLOAD);
+    if (!cups)
+        return std::nullopt;
+    auto last_error = reinterpret_cast<int (*)()>(dlsym(cups, "cupsLastError"));
+    auto last_error_text = reinterpret_cast<char const* (*)()>(dlsym(cups, "cupsLastErrorString"));
+    std::optional<std::string> refused;
+    constexpr int first_error_status = 0x0400;
+    if (last_error && last_error() >= first_error_status) {
+        char const* text = last_error_text ? last_error_text() : nullptr;
+        refused = text ? text : "";
+    }
+    dlclose(cups);
+    return refused;
+}
 
 class QtPrinterDevice final : public PrinterDevice {
 public:
@@ -68,6 +92,8 @@ public:
             if (!m_painter.begin(&m_printer))
                 return printer_error();
             m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            // Otherwise the page would carry the picture as a JPEG, blurring its edges.
+            m_painter.setRenderHint(QPainter::LosslessImageRendering);
         }
         if (pixels.is_empty() || width == 0 || height == 0)
             return {};
@@ -92,6 +118,12 @@ public:
         bool ended = m_painter.end();
         if (!ended || m_printer.printerState() == QPrinter::Error || m_printer.printerState() == QPrinter::Aborted)
             return printer_error();
+        if (auto reason = job_refused()) {
+            auto error = printer_error();
+            if (!reason->empty())
+                error.description += ": " + *reason;
+            return error;
+        }
         return {};
     }
 
