@@ -265,7 +265,9 @@ void QtHost::message_box(std::string_view caption, std::string_view text)
     QMessageBox box(QMessageBox::Critical,
         QString::fromUtf8(caption.data(), qsizetype(caption.size())),
         QString::fromUtf8(text.data(), qsizetype(text.size())),
-        QMessageBox::Ok);
+        QMessageBox::Ok, QApplication::activeWindow());
+    // Tied to the window the user was working in, so that it opens above it.
+    box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 
