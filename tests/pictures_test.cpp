@@ -464,6 +464,12 @@ TEST(DrawPictures, RedrawsTheStoredFilesByteForByte)
         auto drawn = read_file(dir / file.name);
         EXPECT_TRUE(std::equal(stored.begin(), stored.end(), drawn.begin(), drawn.end())) << file.name;
     }
+    // Besides the embedded pictures, the icon as a PNG for desktop launchers.
+    auto png_drawn = read_file(dir / "icon.png");
+    auto png_stored = read_file(std::filesystem::path(ZORVANE_SOURCE_DIR) / "pictures" / "icon.png");
+    EXPECT_FALSE(png_drawn.empty());
+    EXPECT_EQ(png_drawn, png_stored);
+    written.erase("icon.png");
     EXPECT_EQ(written, expected);
     std::filesystem::remove_all(dir);
 

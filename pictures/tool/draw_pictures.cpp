@@ -518,6 +518,72 @@ bool write_file(std::filesystem::path const& path, std::vector<std::uint8_t> con
 
 }
 
+// A PNG of the icon for desktop launchers, which look for PNG files only. The
+// image data goes in stored (uncompressed) deflate blocks: 32 x 32 is small.
+std::uint32_t png_crc(std::vector<std::uint8_t> const& bytes, std::size_t from)
+{
+    std::uint32_t crc = 0xffffffffu;
+    for (std::size_t i = from; i < bytes.size(); ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xffffffffu;
+}
+
+void put_be32(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(std::uint8_t(value >> shift));
+}
+
+void put_chunk(std::vector<std::uint8_t>& out, char const* type, std::vector<std::uint8_t> const& data)
+{
+    put_be32(out, std::uint32_t(data.size()));
+    std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    put_be32(out, png_crc(out, start));
+}
+
+std::vector<std::uint8_t> encode_png(Surface const& image)
+{
+    std::vector<std::uint8_t> raw;
+    for (int y = 0; y < image.height(); ++y) {
+        raw.push_back(0); // no filter
+        raw.insert(raw.end(), image.row(y), image.row(y) + image.stride());
+    }
+    std::vector<std::uint8_t> zlib { 0x78, 0x01 };
+    std::uint32_t a = 1, b = 0;
+    for (auto byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    for (std::size_t at = 0; at < raw.size() || at == 0; at += 65535) {
+        std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
+        bool last = at + n >= raw.size();
+        zlib.push_back(last ? 1 : 0);
+        zlib.push_back(std::uint8_t(n));
+        zlib.push_back(std::uint8_t(n >> 8));
+        zlib.push_back(std::uint8_t(~n));
+        zlib.push_back(std::uint8_t(~n >> 8));
+        zlib.insert(zlib.end(), raw.begin() + std::ptrdiff_t(at), raw.begin() + std::ptrdiff_t(at + n));
+        if (last)
+            break;
+    }
+    put_be32(zlib, (b << 16) | a);
+
+    std::vector<std::uint8_t> out { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
+    std::vector<std::uint8_t> header;
+    put_be32(header, std::uint32_t(image.width()));
+    put_be32(header, std::uint32_t(image.height()));
+    header.insert(header.end(), { 8, 2, 0, 0, 0 }); // 8-bit RGB
+    put_chunk(out, "IHDR", header);
+    put_chunk(out, "IDAT", zlib);
+    put_chunk(out, "IEND", {});
+    return out;
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -545,6 +611,7 @@ int main(int argc, char** argv)
 
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
     files.emplace_back("icon.ico", forms::encode_ico(draw_icon()));
+    files.emplace_back("icon.png", encode_png(draw_icon()));
     files.emplace_back("background.bmp", forms::encode_bmp(draw_background()));
     files.emplace_back("empty_socket.bmp", forms::encode_bmp(draw_empty_socket()));
     for (auto const& bulb : bulbs)
