@@ -12,30 +12,12 @@ namespace {
 
 ControlDesc image(std::string name, int left, int top, int width, int height, char const* picture)
 {
-    ControlDesc desc;
-    desc.kind = ControlKind::Image;
-    desc.name = std::move(name);
-    desc.left = left;
-    desc.top = top;
-    desc.width = width;
-    desc.height = height;
-    desc.picture = pictures::stored(picture);
-    return desc;
+    return forms::image_desc(std::move(name), left, top, width, height, pictures::stored(picture));
 }
 
 ControlDesc label(std::string name, int left, int top, int width, int height, std::string caption, Colour fore)
 {
-    ControlDesc desc;
-    desc.kind = ControlKind::Label;
-    desc.name = std::move(name);
-    desc.left = left;
-    desc.top = top;
-    desc.width = width;
-    desc.height = height;
-    desc.caption = std::move(caption);
-    desc.fore = fore;
-    desc.back = Colour::rgb(0, 0, 0);
-    return desc;
+    return forms::label_desc(std::move(name), left, top, width, height, std::move(caption), fore, Colour::rgb(0, 0, 0));
 }
 
 forms::MenuDesc entry(std::string name, std::string caption, std::string shortcut = {})

@@ -73,4 +73,35 @@ struct WindowDesc {
     std::vector<MenuDesc> menu;
 };
 
+// Builders for the two kinds of control that every window description is made of.
+inline ControlDesc image_desc(std::string name, int left, int top, int width, int height, StoredBytes picture)
+{
+    ControlDesc desc;
+    desc.kind = ControlKind::Image;
+    desc.name = std::move(name);
+    desc.left = left;
+    desc.top = top;
+    desc.width = width;
+    desc.height = height;
+    desc.picture = picture;
+    return desc;
+}
+
+inline ControlDesc label_desc(std::string name, int left, int top, int width, int height, std::string caption,
+    Colour fore, Colour back, Alignment alignment = Alignment::Left)
+{
+    ControlDesc desc;
+    desc.kind = ControlKind::Label;
+    desc.name = std::move(name);
+    desc.left = left;
+    desc.top = top;
+    desc.width = width;
+    desc.height = height;
+    desc.caption = std::move(caption);
+    desc.fore = fore;
+    desc.back = back;
+    desc.alignment = alignment;
+    return desc;
+}
+
 }

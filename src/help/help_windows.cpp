@@ -15,32 +15,13 @@ namespace {
 
 ControlDesc image(std::string name, int left, int top, int size, char const* picture)
 {
-    ControlDesc desc;
-    desc.kind = ControlKind::Image;
-    desc.name = std::move(name);
-    desc.left = left;
-    desc.top = top;
-    desc.width = size;
-    desc.height = size;
-    desc.picture = pictures::stored(picture);
-    return desc;
+    return forms::image_desc(std::move(name), left, top, size, size, pictures::stored(picture));
 }
 
 ControlDesc label(std::string name, int left, int top, int width, int height, std::string caption, Colour fore,
     Colour back, forms::Alignment alignment = forms::Alignment::Left)
 {
-    ControlDesc desc;
-    desc.kind = ControlKind::Label;
-    desc.name = std::move(name);
-    desc.left = left;
-    desc.top = top;
-    desc.width = width;
-    desc.height = height;
-    desc.caption = std::move(caption);
-    desc.fore = fore;
-    desc.back = back;
-    desc.alignment = alignment;
-    return desc;
+    return forms::label_desc(std::move(name), left, top, width, height, std::move(caption), fore, back, alignment);
 }
 
 ControlDesc button(int left, int top, int width, int height, std::string caption, Colour face)
