@@ -140,6 +140,11 @@ TEST_F(Capture, TheRectangleIsNeitherTestedNorClipped)
     EXPECT_EQ(capture::CaptureWindow(window.hWnd(), -1, 0, 0, -5, 380), nullptr);
     EXPECT_EQ(capture::CaptureWindow(window.hWnd(), -1, 0, 0, 0, 0), nullptr);
     EXPECT_EQ(table.size(), objects);
+    // On a palette display the palette of a capture that made no picture is freed too.
+    forms::set_display_palette(std::array<forms::PaletteEntry, 256> {});
+    EXPECT_EQ(capture::CaptureWindow(window.hWnd(), -1, 0, 0, 0, 10), nullptr);
+    EXPECT_EQ(table.size(), objects);
+    forms::set_display_palette(std::nullopt);
 
     auto wider = capture::CaptureWindow(window.hWnd(), -1, -10, 0, 620, 380);
     ASSERT_NE(wider, nullptr);

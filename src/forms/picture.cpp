@@ -54,13 +54,20 @@ PictureRef make_picture(std::shared_ptr<Surface> pixels)
 
 PictureRef OleCreatePictureIndirect(PictDesc const& description, bool own)
 {
-    if (description.cbSizeofstruct != sizeof(PictDesc) || description.picType != PICTYPE_BITMAP)
-        return nullptr;
-    if (!handles().get<BitmapObject>(description.hbitmap))
-        return nullptr;
-    if (description.hpal && !handles().get<PaletteObject>(description.hpal))
-        return nullptr;
-    return std::make_shared<Picture>(description.hbitmap, description.hpal, own);
+    bool valid = description.cbSizeofstruct == sizeof(PictDesc) && description.picType == PICTYPE_BITMAP
+        && handles().get<BitmapObject>(description.hbitmap)
+        && (!description.hpal || handles().get<PaletteObject>(description.hpal));
+    if (valid)
+        return std::make_shared<Picture>(description.hbitmap, description.hpal, own);
+    // Handles given away with the ownership flag are ours to free, also when no
+    // picture could be made of them: the caller never deletes them.
+    if (own) {
+        if (handles().get<BitmapObject>(description.hbitmap))
+            delete_object(description.hbitmap);
+        if (handles().get<PaletteObject>(description.hpal))
+            delete_object(description.hpal);
+    }
+    return nullptr;
 }
 
 }
