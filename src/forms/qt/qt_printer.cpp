@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include <dlfcn.h>
+#include <cups/cups.h>
 
 namespace forms::qt {
 
@@ -25,23 +25,14 @@ RuntimeError no_printer() { return { errors::device_unavailable, "The printer is
 RuntimeError printer_error() { return { errors::printer_error, "Printer error" }; }
 
 // Qt does not say whether the print system took the job it handed over; the
-// CUPS library that Qt's print plugin loaded still holds the status of that
-// last request. Nothing is loaded here that is not loaded already.
+// CUPS library that its print plugin shares with us still holds the status of
+// that last request.
 std::optional<std::string> job_refused()
 {
-    void* cups = dlopen("libcups.so.2", RTLD_NOW | RTLD_NOLOAD);
-    if (!cups)
+    if (cupsLastError() < IPP_STATUS_ERROR_BAD_REQUEST)
         return std::nullopt;
-    auto last_error = reinterpret_cast<int (*)()>(dlsym(cups, "cupsLastError"));
-    auto last_error_text = reinterpret_cast<char const* (*)()>(dlsym(cups, "cupsLastErrorString"));
-    std::optional<std::string> refused;
-    constexpr int first_error_status = 0x0400;
-    if (last_error && last_error() >= first_error_status) {
-        char const* text = last_error_text ? last_error_text() : nullptr;
-        refused = text ? text : "";
-    }
-    dlclose(cups);
-    return refused;
+    char const* text = cupsLastErrorString();
+    return std::string(text ? text : "");
 }
 
 class QtPrinterDevice final : public PrinterDevice {
