@@ -57,9 +57,9 @@ void render_button(Surface& face, ControlDesc const& desc)
     face.fill({ w - 1, 0, 1, h }, dark);
     face.fill({ 1, h - 2, w - 2, 1 }, shadow);
     face.fill({ w - 2, 1, 1, h - 2 }, shadow);
-    // The text box is the face less its edges, text centred vertically by the host's line.
-    int line = 13;
-    Rect box { 2, (h - line) / 2, w - 4, line + 2 };
+    // One line of caption, centred on the face inside its edges.
+    int line = host.text_line_height();
+    Rect box { 2, (h - line) / 2, w - 4, line };
     host.draw_text(face, box, desc.caption, resolve(desc.fore), Alignment::Centre);
 }
 
@@ -252,8 +252,7 @@ ErrorOr<Control*> Form::element(std::string_view array_name, std::int16_t index)
 
 ErrorOr<float> Form::ScaleWidth() const
 {
-    auto converted = convert_scale(float(m_desc.client_width), scale_modes::twips, m_scale_mode, Axis::Horizontal, display_dpi);
-    return converted;
+    return convert_scale(float(m_desc.client_width), scale_modes::twips, m_scale_mode, Axis::Horizontal, display_dpi);
 }
 
 ErrorOr<float> Form::ScaleHeight() const

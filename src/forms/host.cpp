@@ -25,6 +25,8 @@ Rgb Host::system_colour(std::uint32_t index) const
 
 void Host::draw_text(Surface&, Rect, std::string_view, Rgb, Alignment) { }
 
+int Host::text_line_height() const { return 13; }
+
 Rect Host::client_in_window(Form& form) const
 {
     return { 0, 0, form.client_pixel_width(), form.client_pixel_height() };

@@ -61,6 +61,8 @@ public:
     // Draws text inside `box` of `target` (already filled with the ground), in the
     // platform's default font, broken at word boundaries to fit the box's width.
     virtual void draw_text(Surface& target, Rect box, std::string_view text, Rgb colour, Alignment alignment);
+    // The height of one line of that text, in pixels.
+    virtual int text_line_height() const;
 
     virtual void message_box(std::string_view caption, std::string_view text) = 0;
     // Leaves the event loop; `main` returns `status`.

@@ -194,6 +194,17 @@ def confirm_replace(app, dialog):
     wait_gone(app, question, "the question whether to replace the file")
 
 
+def save_again_under_shown_name(app, path, shot, what):
+    """Saves with the name the dialog shows, answers yes to replacing it, and
+    checks that `path` then holds `shot`."""
+    dialog = open_dialog(app)
+    dialog.key("Return")
+    confirm_replace(app, dialog)
+    dialog.wait_closed()
+    check(poll(lambda: expected.differences(decoded(path.read_bytes()), shot) is None, harness.SETTLE_TIMEOUT),
+          f"the second save did not replace {what} with the new capture")
+
+
 def check_bmp(app, path, shot, what):
     check(poll(lambda: path.exists(), harness.SETTLE_TIMEOUT),
           f"{what}: {path} was not written; its folder holds {sorted(os.listdir(path.parent))}")
@@ -275,12 +286,7 @@ def test_second_showing_starts_from_the_first_name(session):
     second = app.screenshot()
     # Nothing typed: Return takes the name the dialog shows, the one left by the
     # first save, and the dialog asks before replacing that file.
-    dialog = open_dialog(app)
-    dialog.key("Return")
-    confirm_replace(app, dialog)
-    dialog.wait_closed()
-    check(poll(lambda: expected.differences(decoded(target.read_bytes()), second) is None, harness.SETTLE_TIMEOUT),
-          "the second save did not replace the first name's file with the new capture")
+    save_again_under_shown_name(app, target, second, "the first name's file")
     check_bmp(app, target, second, "the second save")
     check(files_under(target.parent) == {target}, f"stray files: {sorted(files_under(target.parent))}")
     check_clipboard_holds(app, second, "after the second save")
@@ -346,13 +352,7 @@ def test_name_is_used_as_typed(session):
     board.click_socket(100)
     board.check("a bulb placed between the saves")
     second = app.screenshot()
-    dialog = open_dialog(app)
-    dialog.key("Return")
-    confirm_replace(app, dialog)
-    dialog.wait_closed()
-    check(poll(lambda: expected.differences(decoded((out / names[-1]).read_bytes()), second) is None,
-               harness.SETTLE_TIMEOUT),
-          f"the second save did not replace {names[-1]!r} with the new capture")
+    save_again_under_shown_name(app, out / names[-1], second, repr(names[-1]))
     written = {p.name for p in files_under(out)}
     check(written == set(names), f"the folder holds {sorted(written)}, expected {sorted(names)}")
 

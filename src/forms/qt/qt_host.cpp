@@ -9,6 +9,7 @@
 #include "qt_window.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
@@ -209,6 +210,11 @@ Rgb QtHost::system_colour(std::uint32_t index) const
     default:
         return role(QPalette::Window);
     }
+}
+
+int QtHost::text_line_height() const
+{
+    return QFontMetrics(text_font()).height();
 }
 
 QFont const& QtHost::text_font() const

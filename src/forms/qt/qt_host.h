@@ -35,6 +35,7 @@ public:
 
     Rgb system_colour(std::uint32_t index) const override;
     void draw_text(Surface& target, Rect box, std::string_view text, Rgb colour, Alignment alignment) override;
+    int text_line_height() const override;
 
     void message_box(std::string_view caption, std::string_view text) override;
     void quit(int status) override;
