@@ -38,14 +38,10 @@ public:
 private:
     static void forget_everything()
     {
-        board::tarvo1.reset();
-        help::Form1.reset();
-        help::Form2.reset();
         forms::Runtime::the().reset();
-        forms::set_display_palette(std::nullopt);
     }
 
-    forms::HeadlessHost m_host;
+    forms::Host m_host;
 };
 
 // Nanoseconds a call of `work` takes, from enough calls to fill `span`: the

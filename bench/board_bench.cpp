@@ -57,7 +57,7 @@ void BM_SocketClick(benchmark::State& state)
     });
 
     // The first click of every run goes to socket 0.
-    if (HeadlessMainWindow::socket(0).picture() != blue || !form.dirty().is_empty())
+    if (HeadlessMainWindow::socket(0).held_picture() != blue || !form.dirty().is_empty())
         state.SkipWithError("a click did not place the bulb and compose it");
     state.counters["memcpy_ns"] = copy_ns;
     state.counters["memcpy_ratio"] = click_ns / copy_ns;
@@ -93,7 +93,7 @@ void BM_ClearFullBoard(benchmark::State& state)
     clear_ns /= double(state.iterations());
     auto const empty = forms::must(form.control("none2").Picture());
     for (int i = 0; i < board::socket_count; ++i) {
-        if (HeadlessMainWindow::socket(i).picture() != empty || !form.dirty().is_empty()) {
+        if (HeadlessMainWindow::socket(i).held_picture() != empty || !form.dirty().is_empty()) {
             state.SkipWithError("the clear did not empty the board and compose it");
             return;
         }

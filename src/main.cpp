@@ -1,5 +1,5 @@
 #include "board/tarvo1.h"
-#include "forms/qt/qt_host.h"
+#include "forms/qt/qt_application.h"
 #include "forms/runtime.h"
 
 int main(int argc, char** argv)

@@ -35,12 +35,12 @@ TEST_F(MainWindowLayout, OpensEmptyWithBlueCurrentAndNoHelpWindow)
     EXPECT_FALSE(help::Form2.exists());
     auto empty = stored_pixels("empty_socket.bmp");
     for (int i = 0; i < board::socket_count; ++i) {
-        ASSERT_NE(socket(i).picture(), nullptr);
-        EXPECT_EQ(*socket(i).picture()->pixels(), empty) << "socket " << i;
+        ASSERT_NE(socket(i).held_picture(), nullptr);
+        EXPECT_EQ(*socket(i).held_picture()->pixels(), empty) << "socket " << i;
     }
     // Each socket has its own picture object at the start.
-    EXPECT_NE(socket(0).picture(), socket(1).picture());
-    EXPECT_NE(socket(0).picture(), picture_of("none2"));
+    EXPECT_NE(socket(0).held_picture(), socket(1).held_picture());
+    EXPECT_NE(socket(0).held_picture(), picture_of("none2"));
 }
 
 TEST_F(MainWindowLayout, SocketsFollowTheBoardRule)
@@ -219,7 +219,7 @@ TEST_F(Shutdown, AFailingUnloadStepIsARunTimeErrorAndTheLaterStepsDoNotRun)
 {
     start();
     menu("how1");
-    forms::Runtime::the().fail_operation("Unload");
+    forms::Runtime::the().fail_operation(forms::FaultPoint::unload);
     menu("exit1");
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].substr(0, 8), "Zorvane|");

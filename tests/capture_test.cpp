@@ -156,7 +156,7 @@ TEST_F(Capture, TheRectangleIsNeitherTestedNorClipped)
 TEST_F(Capture, AFailingReadOfTheFormRaisesBeforeAnyDeviceContext)
 {
     auto& window = start();
-    forms::Runtime::the().fail_operation("ScaleY");
+    forms::Runtime::the().fail_operation(forms::FaultPoint::scale_y);
     EXPECT_THROW(capture::CaptureClient(window), forms::RaisedError);
     EXPECT_EQ(forms::handles().count<forms::DcObject>(), 0u);
 }
@@ -236,7 +236,7 @@ TEST_F(SaveCommand, AFailedSaveIsReportedAndTheProgramGoesOn)
 TEST_F(SaveCommand, AFailingClipboardStopsTheCommandBeforeTheDialog)
 {
     start();
-    forms::Runtime::the().fail_operation("Clipboard.SetData");
+    forms::Runtime::the().fail_operation(forms::FaultPoint::clipboard_set_data);
     menu("save1");
     EXPECT_TRUE(host.dialog_requests.empty());
     EXPECT_EQ(host.messages.size(), 1u);

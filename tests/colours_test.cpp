@@ -51,7 +51,7 @@ TEST_F(ColourChoice, EveryWayOfChoosingACodeLeadsToTheSamePlacement)
             choose();
             EXPECT_EQ(window.ColorIt, code.code) << way;
             click_socket(100);
-            EXPECT_EQ(socket(100).picture(), picture_of(code.source)) << way;
+            EXPECT_EQ(socket(100).held_picture(), picture_of(code.source)) << way;
         }
     }
 }
@@ -76,11 +76,11 @@ TEST_F(ColourChoice, BlueBeforeAnyChoiceAndWhiteIsTheCreamBulbNotTheEmptySocket)
 {
     auto& window = start();
     click_socket(0);
-    EXPECT_EQ(socket(0).picture(), picture_of("blue2"));
+    EXPECT_EQ(socket(0).held_picture(), picture_of("blue2"));
     menu("clear1");
     click_socket(0);
-    EXPECT_EQ(socket(0).picture(), picture_of("clear2"));
-    EXPECT_NE(socket(0).picture(), picture_of("none2"));
+    EXPECT_EQ(socket(0).held_picture(), picture_of("clear2"));
+    EXPECT_NE(socket(0).held_picture(), picture_of("none2"));
     EXPECT_EQ(window.ColorIt, white);
 }
 
@@ -100,11 +100,11 @@ TEST_F(Placing, CodesOutsideTheTableChangeNothing)
 {
     auto& window = start();
     for (std::int16_t code : { std::int16_t(9), std::int16_t(-1), std::int16_t(32767), std::int16_t(-32768) }) {
-        auto held = socket(7).picture();
+        auto held = socket(7).held_picture();
         forms::Surface before = window.surface();
         window.ColorIt = code;
         click_socket(7);
-        EXPECT_EQ(socket(7).picture(), held);
+        EXPECT_EQ(socket(7).held_picture(), held);
         EXPECT_EQ(window.surface(), before);
         EXPECT_EQ(window.ColorIt, code);
     }
@@ -118,15 +118,15 @@ TEST_F(Placing, CornersAndSharedPixelsReachTheirSockets)
     menu("red1");
     for (int index : { 0, 27, 28, 447 }) {
         click_socket(index);
-        EXPECT_EQ(socket(index).picture(), picture_of("red2")) << index;
+        EXPECT_EQ(socket(index).held_picture(), picture_of("red2")) << index;
     }
     menu("green1");
     forms::Runtime::the().mouse_click(window, 40, 25); // shared by 0 and 1
     forms::Runtime::the().mouse_click(window, 25, 60); // shared by 28 and 56
-    EXPECT_EQ(socket(1).picture(), picture_of("green2"));
-    EXPECT_EQ(socket(56).picture(), picture_of("green2"));
-    EXPECT_EQ(socket(0).picture(), picture_of("red2"));
-    EXPECT_EQ(socket(28).picture(), picture_of("red2"));
+    EXPECT_EQ(socket(1).held_picture(), picture_of("green2"));
+    EXPECT_EQ(socket(56).held_picture(), picture_of("green2"));
+    EXPECT_EQ(socket(0).held_picture(), picture_of("red2"));
+    EXPECT_EQ(socket(28).held_picture(), picture_of("red2"));
 }
 
 TEST_F(Placing, SocketsOfOneColourHoldTheVeryObjectOfThePalette)
@@ -136,8 +136,8 @@ TEST_F(Placing, SocketsOfOneColourHoldTheVeryObjectOfThePalette)
     for (int index : { 10, 11, 200 })
         click_socket(index);
     auto palette = picture_of("purple2");
-    EXPECT_EQ(socket(10).picture().get(), palette.get());
-    EXPECT_EQ(socket(200).picture().get(), palette.get());
+    EXPECT_EQ(socket(10).held_picture().get(), palette.get());
+    EXPECT_EQ(socket(200).held_picture().get(), palette.get());
     // The palette's own reference and the three sockets' (and ours).
     EXPECT_EQ(palette.use_count(), 5);
 }
@@ -158,10 +158,10 @@ TEST_F(Placing, APlacementPresentsOnlyTheSocket)
 TEST_F(Placing, AFailingAssignmentIsARunTimeErrorThatEndsTheProgram)
 {
     start();
-    auto held = socket(4).picture();
-    forms::Runtime::the().fail_operation("element");
+    auto held = socket(4).held_picture();
+    forms::Runtime::the().fail_operation(forms::FaultPoint::element);
     click_socket(4);
-    EXPECT_EQ(socket(4).picture(), held);
+    EXPECT_EQ(socket(4).held_picture(), held);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.quits, std::vector<int> { 1 });
 }
@@ -181,12 +181,12 @@ TEST_F(Clearing, AllThreeWaysEmptyEverySocketAndKeepTheColour)
         host.presented.clear();
         clear();
         for (int i = 0; i < board::socket_count; ++i)
-            ASSERT_EQ(socket(i).picture(), picture_of("none2")) << i;
+            ASSERT_EQ(socket(i).held_picture(), picture_of("none2")) << i;
         EXPECT_EQ(window.ColorIt, yellow);
         // One presentation after the handler, not one a socket.
         EXPECT_EQ(host.presented.size(), 1u);
         click_socket(9);
-        EXPECT_EQ(socket(9).picture(), picture_of("yellow2"));
+        EXPECT_EQ(socket(9).held_picture(), picture_of("yellow2"));
     }
 }
 
@@ -196,8 +196,8 @@ TEST_F(Clearing, AClearOfAnEmptyBoardStillSetsEverySocket)
     forms::Surface before = window.surface();
     menu("cleanup1");
     EXPECT_EQ(window.surface(), before);
-    EXPECT_EQ(socket(0).picture(), picture_of("none2"));
-    EXPECT_EQ(socket(447).picture(), picture_of("none2"));
+    EXPECT_EQ(socket(0).held_picture(), picture_of("none2"));
+    EXPECT_EQ(socket(447).held_picture(), picture_of("none2"));
 }
 
 TEST_F(Clearing, EraserAfterAClearAndAfterColours)
@@ -207,13 +207,13 @@ TEST_F(Clearing, EraserAfterAClearAndAfterColours)
     click_socket(50);
     menu("none1");
     click_socket(50);
-    EXPECT_EQ(socket(50).picture(), picture_of("none2"));
+    EXPECT_EQ(socket(50).held_picture(), picture_of("none2"));
     menu("cleanup1");
     EXPECT_EQ(window.ColorIt, none);
     // The colour chosen before the eraser is not remembered.
     click_control("cyan2");
     click_socket(50);
-    EXPECT_EQ(socket(50).picture(), picture_of("cyan2"));
+    EXPECT_EQ(socket(50).held_picture(), picture_of("cyan2"));
 }
 
 TEST_F(Clearing, AFailureMidwayLeavesTheEarlierSocketsEmptiedAndEndsTheProgram)
@@ -222,12 +222,12 @@ TEST_F(Clearing, AFailureMidwayLeavesTheEarlierSocketsEmptiedAndEndsTheProgram)
     menu("red1");
     for (int i = 0; i < 20; ++i)
         click_socket(i);
-    forms::Runtime::the().fail_operation("Picture.set", 10);
+    forms::Runtime::the().fail_operation(forms::FaultPoint::picture_set, 10);
     menu("cleanup1");
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(socket(i).picture(), picture_of("none2")) << i;
+        EXPECT_EQ(socket(i).held_picture(), picture_of("none2")) << i;
     for (int i = 10; i < 20; ++i)
-        EXPECT_EQ(socket(i).picture(), picture_of("red2")) << i;
+        EXPECT_EQ(socket(i).held_picture(), picture_of("red2")) << i;
     EXPECT_EQ(host.quits, std::vector<int> { 1 });
 }
 

@@ -36,7 +36,7 @@ public:
     }
 
 private:
-    forms::qt::QtHost m_desktop;
+    forms::qt::QtText m_desktop;
 };
 
 class HelpWindows : public FreshRuntime {
@@ -206,16 +206,16 @@ TEST_F(HelpWindows, BothShownWhileTheMainWindowTakesClicksAndMenus)
     ASSERT_TRUE(help::Form2->Visible());
 
     click_socket(0);
-    EXPECT_EQ(socket(0).picture(), main.control("blue2").picture());
+    EXPECT_EQ(socket(0).held_picture(), main.control("blue2").held_picture());
     menu("red1");
     click_socket(1);
-    EXPECT_EQ(socket(1).picture(), main.control("red2").picture());
+    EXPECT_EQ(socket(1).held_picture(), main.control("red2").held_picture());
     click_control("yellow2");
     click_socket(2);
-    EXPECT_EQ(socket(2).picture(), main.control("yellow2").picture());
+    EXPECT_EQ(socket(2).held_picture(), main.control("yellow2").held_picture());
     menu("cleanup1");
     for (int i : { 0, 1, 2 })
-        EXPECT_EQ(socket(i).picture(), main.control("none2").picture());
+        EXPECT_EQ(socket(i).held_picture(), main.control("none2").held_picture());
 
     // Clicks on the help windows' texts and pictures do nothing.
     click(help::Form1.get(), "Label1");
@@ -619,13 +619,13 @@ TEST_F(HelpWindowsOnTheDesktop, KeysReachTheOkButtonOfTheActiveWindow)
     for (char const* entry : { "how1", "about1" }) {
         menu(entry);
         Form& form = help_form(entry);
-        QWidget* window = desktop.window_of(form);
+        QWidget* window = desktop.qt_windows().window_of(form);
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(window->isVisible());
         if (!activated(window))
             GTEST_SKIP() << "this platform does not activate windows";
         QWidget* focused = QApplication::focusWidget();
-        ASSERT_EQ(focused, desktop.canvas_of(form)) << entry;
+        ASSERT_EQ(focused, desktop.qt_windows().canvas_of(form)) << entry;
 
         bool const space = std::string(entry) == "how1";
         if (space) {

@@ -38,6 +38,7 @@ public:
     struct Document {
         std::vector<Draw> draws;
         bool ended { false };
+        bool aborted { false };
     };
 
     forms::ErrorOr<void> set_orientation(std::int16_t orientation) override
@@ -83,6 +84,14 @@ public:
         m_open = false;
         return {};
     }
+    void abort_document() override
+    {
+        if (!m_open)
+            return;
+        calls.push_back("abort");
+        documents.back().aborted = true;
+        m_open = false;
+    }
 
     // Sizes in HIMETRIC at the device's resolution.
     void set_area_himetric(double width, double height)
@@ -115,9 +124,12 @@ private:
     bool m_open { false };
 };
 
-class PrintingHost : public RecordingHost {
+class PrintingHost : public RecordingHost
+    , public forms::PrinterPort {
 public:
-    forms::ErrorOr<forms::PrinterDevice*> printer() override
+    PrintingHost() { set_printers(this); }
+
+    forms::ErrorOr<forms::PrinterDevice*> default_printer() override
     {
         if (!has_printer)
             return forms::RuntimeError { errors::device_unavailable, "The printer is not available" };
@@ -468,7 +480,7 @@ TEST_F(Printing, PictureOfNoHeightRaisesTheFloatingPointErrorAfterTurningThePage
         device().calls.clear();
         auto error = fit(picture_of_pixels(width, 0));
         ASSERT_TRUE(error);
-        EXPECT_EQ(error->number, errors::floating_point);
+        EXPECT_EQ(error->number, errors::overflow);
         EXPECT_EQ(device().calls, std::vector<std::string> { "orientation " + std::to_string(orientation) });
     }
     EXPECT_TRUE(device().documents.empty());
@@ -482,7 +494,7 @@ TEST_F(Printing, DrawingAreaOfNoHeightRaisesTheFloatingPointError)
         device().calls.clear();
         auto error = fit(picture_of_pixels(30, 60));
         ASSERT_TRUE(error);
-        EXPECT_EQ(error->number, errors::floating_point);
+        EXPECT_EQ(error->number, errors::overflow);
         EXPECT_EQ(device().calls, (std::vector<std::string> { "orientation 1", "width", "height" }));
     }
     EXPECT_TRUE(device().documents.empty());
@@ -490,7 +502,7 @@ TEST_F(Printing, DrawingAreaOfNoHeightRaisesTheFloatingPointError)
 
 TEST_F(Printing, FailingPrinterOperationStopsTheRoutineThere)
 {
-    forms::Runtime::the().fail_operation("Printer.ScaleHeight");
+    forms::Runtime::the().fail_operation(forms::FaultPoint::printer_scale_height);
     auto error = fit(picture_of_pixels(60, 30));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number, 7);
@@ -506,13 +518,13 @@ TEST_F(Printing, FailingPrinterOperationStopsTheRoutineThere)
 TEST_F(Printing, ScaleModeIsReadForEachOfTheFourConversions)
 {
     // The fourth read fails: the routine stops before drawing.
-    forms::Runtime::the().fail_operation("Printer.ScaleMode", 3);
+    forms::Runtime::the().fail_operation(forms::FaultPoint::printer_scale_mode, 3);
     auto error = fit(picture_of_pixels(60, 30));
     ASSERT_TRUE(error);
     EXPECT_TRUE(device().documents.empty());
 
     // A fifth read would fail; there is none.
-    forms::Runtime::the().fail_operation("Printer.ScaleMode", 4);
+    forms::Runtime::the().fail_operation(forms::FaultPoint::printer_scale_mode, 4);
     EXPECT_FALSE(fit(picture_of_pixels(60, 30)));
     EXPECT_EQ(device().all_draws().size(), 1u);
 }
@@ -543,7 +555,7 @@ protected:
         // The board still takes clicks.
         menu("green1");
         click_socket(30);
-        EXPECT_EQ(socket(30).picture(), board::tarvo1->control("green2").picture());
+        EXPECT_EQ(socket(30).held_picture(), board::tarvo1->control("green2").held_picture());
     }
 };
 
@@ -637,7 +649,7 @@ TEST_F(PrintCommand, FloatingPointErrorIsShownAndNoDocumentEnded)
     device().portrait_height = 0;
     print();
     ASSERT_EQ(printing.messages.size(), 1u);
-    EXPECT_NE(printing.messages[0].find("'" + std::to_string(errors::floating_point) + "'"), std::string::npos);
+    EXPECT_NE(printing.messages[0].find("'" + std::to_string(errors::overflow) + "'"), std::string::npos);
     EXPECT_TRUE(device().documents.empty());
     EXPECT_EQ(std::count(device().calls.begin(), device().calls.end(), "end"), 0);
     expect_goes_on();
@@ -650,13 +662,13 @@ TEST_F(PrintCommand, FailureBeforeTheHandOverPrintsNothing)
 
     // Clearing fails: the clipboard keeps what it had.
     printing.clipboard = earlier;
-    forms::Runtime::the().fail_operation("Clipboard.Clear");
+    forms::Runtime::the().fail_operation(forms::FaultPoint::clipboard_clear);
     print();
     ASSERT_TRUE(printing.clipboard);
     EXPECT_EQ(*printing.clipboard, *earlier);
 
     // The hand-over fails: the clipboard was cleared and stays empty.
-    forms::Runtime::the().fail_operation("Clipboard.SetData");
+    forms::Runtime::the().fail_operation(forms::FaultPoint::clipboard_set_data);
     print();
     EXPECT_FALSE(printing.clipboard);
 
@@ -688,9 +700,15 @@ TEST_F(PrintCommand, FailingTheLastFetchLeavesThePageUnsent)
 {
     start();
     // Step 9 fetches the printer again; failing that fetch leaves the page unsent.
-    forms::Runtime::the().fail_operation("Printer", 1);
+    forms::Runtime::the().fail_operation(forms::FaultPoint::printer, 1);
     print();
     ASSERT_EQ(printing.messages.size(), 1u);
     ASSERT_EQ(device().documents.size(), 1u);
     EXPECT_FALSE(device().documents[0].ended);
+    // The page is dropped, and the next Print draws into a document of its own.
+    EXPECT_TRUE(device().documents[0].aborted);
+    print();
+    ASSERT_EQ(device().documents.size(), 2u);
+    EXPECT_EQ(device().documents[1].draws.size(), 1u);
+    EXPECT_TRUE(device().documents[1].ended);
 }

@@ -1,6 +1,6 @@
 #include "forms/bmp.h"
 #include "forms/form.h"
-#include "forms/qt/file_filter.h"
+#include "forms/qt/qt_save_dialog.h"
 #include "forms/qt/qt_host.h"
 #include "forms/runtime.h"
 
@@ -111,35 +111,42 @@ public:
 };
 
 // Remembers what the windows hand to the runtime, and passes it on when asked to.
-class WatchingHost : public QtHost {
+class WatchingWindows : public forms::qt::QtWindows {
 public:
     void deliver_mouse_click(forms::Form& form, int x, int y) override
     {
         events.push_back("click " + std::to_string(x) + "," + std::to_string(y));
         if (forward)
-            QtHost::deliver_mouse_click(form, x, y);
+            QtWindows::deliver_mouse_click(form, x, y);
     }
     void deliver_menu_click(forms::Form& form, std::string const& name) override
     {
         events.push_back("menu " + name);
         if (forward)
-            QtHost::deliver_menu_click(form, name);
+            QtWindows::deliver_menu_click(form, name);
     }
     void deliver_close(forms::Form& form) override
     {
         events.push_back("close");
         if (forward)
-            QtHost::deliver_close(form);
+            QtWindows::deliver_close(form);
     }
     void deliver_button(forms::Form& form, std::string const& control) override
     {
         events.push_back("button " + control);
         if (forward)
-            QtHost::deliver_button(form, control);
+            QtWindows::deliver_button(form, control);
     }
 
     bool forward { false };
     std::vector<std::string> events;
+};
+
+// The Qt host with its windows watched.
+class WatchingHost : public QtHost {
+public:
+    WatchingHost() { set_windows(&watched); }
+    WatchingWindows watched;
 };
 
 // Once QCoreApplication::exit has been called, every event loop started later
@@ -163,7 +170,7 @@ protected:
         Runtime::the().reset();
         Runtime::the().set_host(nullptr);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (host.quit_status())
+        if (host.qt_application().quit_status())
             settle_after_quit();
     }
 
@@ -171,11 +178,11 @@ protected:
     {
         form = std::make_unique<ProbeForm>(std::move(desc));
         Runtime::the().dispatch([this] { forms::must(form->Load()); });
-        EXPECT_NE(host.window_of(*form), nullptr);
+        EXPECT_NE(host.watched.window_of(*form), nullptr);
         return *form;
     }
 
-    QAction* action(char const* name) const { return host.window_of(*form)->findChild<QAction*>(QString::fromLatin1(name)); }
+    QAction* action(char const* name) const { return host.watched.window_of(*form)->findChild<QAction*>(QString::fromLatin1(name)); }
 
     void press(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton which = Qt::LeftButton)
     {
@@ -244,7 +251,7 @@ using QtHostWindow = QtHostTest;
 TEST_F(QtHostWindow, MenuBarFollowsTheDescription)
 {
     load();
-    QMenuBar* bar = host.menu_bar_of(*form);
+    QMenuBar* bar = host.watched.menu_bar_of(*form);
     ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(bar->isNativeMenuBar());
     EXPECT_EQ(texts(bar->actions()), (QStringList { "&File", "&Bulb Color", "&Clear Screen", "&Help" }));
@@ -289,12 +296,12 @@ TEST_F(QtHostWindow, CheckMarkNeverMoves)
     blue->trigger();
     blue->trigger();
     EXPECT_TRUE(blue->isChecked());
-    EXPECT_EQ(host.events, (std::vector<std::string> { "menu blue1", "menu red1", "menu blue1", "menu blue1" }));
+    EXPECT_EQ(host.watched.events, (std::vector<std::string> { "menu blue1", "menu red1", "menu blue1", "menu blue1" }));
 }
 
 TEST_F(QtHostWindow, MenuEntriesRunTheirHandlers)
 {
-    host.forward = true;
+    host.watched.forward = true;
     load();
     action("save1")->trigger();
     action("cleanup1")->trigger();
@@ -307,9 +314,9 @@ TEST_F(QtHostWindow, MenuEntriesRunTheirHandlers)
 TEST_F(QtHostWindow, ClientAreaIsExactlyTheFormsSizeBelowTheMenuBar)
 {
     load();
-    QWidget* window = host.window_of(*form);
-    QWidget* canvas = host.canvas_of(*form);
-    QMenuBar* bar = host.menu_bar_of(*form);
+    QWidget* window = host.watched.window_of(*form);
+    QWidget* canvas = host.watched.canvas_of(*form);
+    QMenuBar* bar = host.watched.menu_bar_of(*form);
     ASSERT_NE(canvas, nullptr);
     EXPECT_EQ(window->windowTitle(), "Probe Window");
     EXPECT_EQ(canvas->objectName(), "client");
@@ -317,13 +324,13 @@ TEST_F(QtHostWindow, ClientAreaIsExactlyTheFormsSizeBelowTheMenuBar)
     EXPECT_EQ(canvas->size(), QSize(200, 100));
     EXPECT_GT(bar->height(), 0);
 
-    Rect client = host.client_in_window(*form);
+    Rect client = host.watched.client_in_window(*form);
     EXPECT_EQ(client, (Rect { 0, bar->height(), 200, 100 }));
     // Not resizable.
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_EQ(window->size(), QSize(200, 100 + bar->height()));
 
-    Surface frame = host.window_frame(*form);
+    Surface frame = host.watched.window_frame(*form);
     EXPECT_EQ(frame.width(), 200);
     EXPECT_EQ(frame.height(), 100 + bar->height());
 }
@@ -331,16 +338,16 @@ TEST_F(QtHostWindow, ClientAreaIsExactlyTheFormsSizeBelowTheMenuBar)
 TEST_F(QtHostWindow, WindowWithoutMenuIsAllClientArea)
 {
     load(test_window(false));
-    EXPECT_EQ(host.menu_bar_of(*form), nullptr);
-    EXPECT_EQ(host.client_in_window(*form), (Rect { 0, 0, 200, 100 }));
-    EXPECT_EQ(host.window_of(*form)->size(), QSize(200, 100));
+    EXPECT_EQ(host.watched.menu_bar_of(*form), nullptr);
+    EXPECT_EQ(host.watched.client_in_window(*form), (Rect { 0, 0, 200, 100 }));
+    EXPECT_EQ(host.watched.window_of(*form)->size(), QSize(200, 100));
 }
 
 TEST_F(QtHostWindow, CanvasShowsTheSurfacePixelForPixel)
 {
     load();
     ASSERT_EQ(form->surface().width(), 200);
-    QImage shown = host.canvas_of(*form)->grab().toImage();
+    QImage shown = host.watched.canvas_of(*form)->grab().toImage();
     EXPECT_EQ(shown.size(), QSize(200, 100));
     Surface pixels = forms::Surface(shown.width(), shown.height());
     QImage rgb = shown.convertToFormat(QImage::Format_RGB888);
@@ -356,14 +363,14 @@ TEST_F(QtHostWindow, ShowingAndPlacing)
     desc.left = 1530;
     desc.top = 1920;
     load(desc);
-    QWidget* window = host.window_of(*form);
+    QWidget* window = host.watched.window_of(*form);
     EXPECT_FALSE(window->isVisible());
-    host.show_window(*form, true);
+    host.watched.show_window(*form, true);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->pos(), QPoint(102, 128));
-    host.show_window(*form, false);
+    host.watched.show_window(*form, false);
     EXPECT_FALSE(window->isVisible());
-    host.show_window(*form, true);
+    host.watched.show_window(*form, true);
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -373,7 +380,7 @@ TEST_F(QtHostWindow, IconComesFromTheDescription)
     WindowDesc desc = test_window();
     desc.icon = icon;
     load(desc);
-    QImage shown = host.window_of(*form)->windowIcon().pixmap(32, 32).toImage();
+    QImage shown = host.watched.window_of(*form)->windowIcon().pixmap(32, 32).toImage();
     ASSERT_FALSE(shown.isNull());
     EXPECT_EQ(shown.pixelColor(16, 16), QColor(42, 0, 0));
     EXPECT_FALSE(QApplication::windowIcon().isNull());
@@ -382,7 +389,7 @@ TEST_F(QtHostWindow, IconComesFromTheDescription)
 TEST_F(QtHostWindow, ClickIsPressAndReleaseOnTheSameControl)
 {
     load();
-    QWidget* canvas = host.canvas_of(*form);
+    QWidget* canvas = host.watched.canvas_of(*form);
     // On the label.
     press(canvas, QEvent::MouseButtonPress, { 10, 10 });
     press(canvas, QEvent::MouseButtonRelease, { 30, 20 });
@@ -398,14 +405,14 @@ TEST_F(QtHostWindow, ClickIsPressAndReleaseOnTheSameControl)
     // On the ground: harmless, but it goes through.
     press(canvas, QEvent::MouseButtonPress, { 150, 20 });
     press(canvas, QEvent::MouseButtonRelease, { 160, 30 });
-    EXPECT_EQ(host.events, (std::vector<std::string> { "click 30,20", "click 160,30" }));
+    EXPECT_EQ(host.watched.events, (std::vector<std::string> { "click 30,20", "click 160,30" }));
 }
 
 TEST_F(QtHostWindow, ClicksReachTheControlsHandlers)
 {
-    host.forward = true;
+    host.watched.forward = true;
     load();
-    QWidget* canvas = host.canvas_of(*form);
+    QWidget* canvas = host.watched.canvas_of(*form);
     press(canvas, QEvent::MouseButtonPress, { 10, 10 });
     press(canvas, QEvent::MouseButtonRelease, { 10, 10 });
     press(canvas, QEvent::MouseButtonPress, { 120, 60 });
@@ -416,10 +423,10 @@ TEST_F(QtHostWindow, ClicksReachTheControlsHandlers)
 TEST_F(QtHostWindow, SpaceAndReturnActivateTheButton)
 {
     load();
-    QWidget* canvas = host.canvas_of(*form);
+    QWidget* canvas = host.watched.canvas_of(*form);
     EXPECT_EQ(canvas->focusPolicy(), Qt::StrongFocus);
     key(canvas, QEvent::KeyPress, Qt::Key_Space, " ");
-    EXPECT_TRUE(host.events.empty()) << "Space acts on release";
+    EXPECT_TRUE(host.watched.events.empty()) << "Space acts on release";
     key(canvas, QEvent::KeyRelease, Qt::Key_Space, " ");
     key(canvas, QEvent::KeyPress, Qt::Key_Return, "\r");
     key(canvas, QEvent::KeyRelease, Qt::Key_Return, "\r");
@@ -427,7 +434,7 @@ TEST_F(QtHostWindow, SpaceAndReturnActivateTheButton)
     // A release without its press (the press went to another window).
     key(canvas, QEvent::KeyRelease, Qt::Key_Space, " ");
     key(canvas, QEvent::KeyPress, Qt::Key_A, "a");
-    EXPECT_EQ(host.events, (std::vector<std::string> { "button Command1", "button Command1", "button Command1" }));
+    EXPECT_EQ(host.watched.events, (std::vector<std::string> { "button Command1", "button Command1", "button Command1" }));
 }
 
 TEST_F(QtHostWindow, KeysDoNothingWithoutAButton)
@@ -435,48 +442,48 @@ TEST_F(QtHostWindow, KeysDoNothingWithoutAButton)
     WindowDesc desc = test_window();
     desc.controls.erase(desc.controls.begin());
     load(desc);
-    QWidget* canvas = host.canvas_of(*form);
+    QWidget* canvas = host.watched.canvas_of(*form);
     key(canvas, QEvent::KeyPress, Qt::Key_Return, "\r");
     key(canvas, QEvent::KeyPress, Qt::Key_Space, " ");
     key(canvas, QEvent::KeyRelease, Qt::Key_Space, " ");
-    EXPECT_TRUE(host.events.empty());
+    EXPECT_TRUE(host.watched.events.empty());
 }
 
 TEST_F(QtHostWindow, CloseBoxAsksTheRuntime)
 {
     load();
-    QWidget* window = host.window_of(*form);
+    QWidget* window = host.watched.window_of(*form);
     QCloseEvent refused;
     QCoreApplication::sendEvent(window, &refused);
     EXPECT_FALSE(refused.isAccepted());
-    EXPECT_EQ(host.events, (std::vector<std::string> { "close" }));
-    EXPECT_EQ(host.window_of(*form), window);
+    EXPECT_EQ(host.watched.events, (std::vector<std::string> { "close" }));
+    EXPECT_EQ(host.watched.window_of(*form), window);
     EXPECT_TRUE(form->is_loaded());
 }
 
 TEST_F(QtHostWindow, CloseBoxUnloadsTheForm)
 {
-    host.forward = true;
+    host.watched.forward = true;
     load();
-    host.show_window(*form, true);
-    QPointer<QWidget> window = host.window_of(*form);
+    host.watched.show_window(*form, true);
+    QPointer<QWidget> window = host.watched.window_of(*form);
     QCloseEvent close;
     QCoreApplication::sendEvent(window, &close);
     EXPECT_FALSE(form->is_loaded());
-    EXPECT_EQ(host.window_of(*form), nullptr);
+    EXPECT_EQ(host.watched.window_of(*form), nullptr);
     ASSERT_FALSE(window.isNull());
     EXPECT_FALSE(window->isVisible()) << "gone from the screen at once";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
     // The last window went: the program ends with status 0.
-    EXPECT_EQ(host.quit_status(), 0);
+    EXPECT_EQ(host.qt_application().quit_status(), 0);
 }
 
 TEST_F(QtHostWindow, ReloadingMakesAFreshWindow)
 {
-    host.forward = true;
+    host.watched.forward = true;
     load();
-    QPointer<QWidget> first = host.window_of(*form);
+    QPointer<QWidget> first = host.watched.window_of(*form);
     Runtime::the().dispatch([this] {
         forms::must(form->Unload());
     });
@@ -484,7 +491,7 @@ TEST_F(QtHostWindow, ReloadingMakesAFreshWindow)
     Runtime::the().dispatch([this] { forms::must(form->Load()); });
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(first.isNull());
-    ASSERT_NE(host.window_of(*form), nullptr);
+    ASSERT_NE(host.watched.window_of(*form), nullptr);
     action("save1")->trigger();
     EXPECT_EQ(form->clicks, (std::vector<std::string> { "save1" }));
 }
@@ -492,7 +499,7 @@ TEST_F(QtHostWindow, ReloadingMakesAFreshWindow)
 // Text in the one fixed font.
 class QtHostText : public ::testing::Test {
 protected:
-    QtHost host;
+    forms::qt::QtText host;
     Rgb ground { 0, 0, 0 };
     Rgb white { 255, 255, 255 };
 };
@@ -610,7 +617,7 @@ TEST(QtHostColours, SystemColoursFollowThePalette)
     scheme.setColor(QPalette::Window, QColor(13, 14, 15));
     scheme.setColor(QPalette::Base, QColor(16, 17, 18));
     QApplication::setPalette(scheme);
-    QtHost host;
+    forms::qt::QtText host;
     EXPECT_EQ(host.system_colour(forms::system_colours::highlight_text), (Rgb { 1, 2, 3 }));
     EXPECT_EQ(host.system_colour(forms::system_colours::button_text), (Rgb { 4, 5, 6 }));
     EXPECT_EQ(host.system_colour(forms::system_colours::window_text), (Rgb { 7, 8, 9 }));
@@ -623,7 +630,7 @@ TEST(QtHostColours, SystemColoursFollowThePalette)
 
 TEST(QtHostClipboard, ImageRoundTrip)
 {
-    QtHost host;
+    forms::qt::QtClipboard host;
     // An odd width: rows of a surface are not padded, a QImage's are.
     Surface pixels(3, 2);
     pixels.set_pixel(0, 0, { 255, 0, 0 });
@@ -675,8 +682,10 @@ TEST(QtHostFileDialog, FilterBecomesNameFilters)
 namespace {
 
 // Answers the dialog in place of a user, after noting how it was set up.
-class ScriptedDialogHost : public WatchingHost {
+class ScriptedDialog : public forms::qt::QtSaveDialog {
 public:
+    using QtSaveDialog::QtSaveDialog;
+
     QString type_name; // empty: Cancel
     QStringList filters;
     QString suffix;
@@ -701,6 +710,12 @@ protected:
         dialog.selectFile(type_name);
         return QDialog::Accepted;
     }
+};
+
+class ScriptedDialogHost : public WatchingHost {
+public:
+    ScriptedDialogHost() { set_save_dialog(&dialog); }
+    ScriptedDialog dialog { watched };
 };
 
 }
@@ -736,23 +751,23 @@ protected:
 TEST_F(QtHostSaveDialog, SetUpFromTheRequest)
 {
     std::string earlier = folder.filePath("earlier.bmp").toStdString();
-    host.type_name = folder.filePath("picture");
-    auto chosen = host.show_save_dialog(*form, request(earlier));
+    host.dialog.type_name = folder.filePath("picture");
+    auto chosen = host.dialog.show_save_dialog(*form, request(earlier));
     ASSERT_FALSE(chosen.is_error());
-    EXPECT_EQ(host.filters, (QStringList { "Bitmap Image (*.bmp)" }));
-    EXPECT_EQ(host.suffix, "BMP");
-    EXPECT_TRUE(host.save_mode);
-    EXPECT_TRUE(host.qt_dialog);
-    EXPECT_EQ(host.parent, host.window_of(*form));
-    EXPECT_EQ(host.directory, QDir(folder.path()).absolutePath());
-    EXPECT_EQ(host.preselected, (QStringList { QString::fromStdString(earlier) }));
+    EXPECT_EQ(host.dialog.filters, (QStringList { "Bitmap Image (*.bmp)" }));
+    EXPECT_EQ(host.dialog.suffix, "BMP");
+    EXPECT_TRUE(host.dialog.save_mode);
+    EXPECT_TRUE(host.dialog.qt_dialog);
+    EXPECT_EQ(host.dialog.parent, host.watched.window_of(*form));
+    EXPECT_EQ(host.dialog.directory, QDir(folder.path()).absolutePath());
+    EXPECT_EQ(host.dialog.preselected, (QStringList { QString::fromStdString(earlier) }));
     EXPECT_EQ(chosen.value(), folder.filePath("picture.BMP").toStdString());
 }
 
 TEST_F(QtHostSaveDialog, NameWithAnotherExtensionIsKept)
 {
-    host.type_name = folder.filePath("notes.txt");
-    auto chosen = host.show_save_dialog(*form, request());
+    host.dialog.type_name = folder.filePath("notes.txt");
+    auto chosen = host.dialog.show_save_dialog(*form, request());
     ASSERT_FALSE(chosen.is_error());
     EXPECT_EQ(chosen.value(), folder.filePath("notes.txt").toStdString());
 }
@@ -760,20 +775,20 @@ TEST_F(QtHostSaveDialog, NameWithAnotherExtensionIsKept)
 TEST_F(QtHostSaveDialog, NameWithDoubleQuotesIsTakenWhole)
 {
     // Qt's dialog alone would read these as lists of quoted names.
-    host.type_name = folder.filePath("it's \"quoted\".bmp");
-    auto chosen = host.show_save_dialog(*form, request());
+    host.dialog.type_name = folder.filePath("it's \"quoted\".bmp");
+    auto chosen = host.dialog.show_save_dialog(*form, request());
     ASSERT_FALSE(chosen.is_error());
     EXPECT_EQ(chosen.value(), folder.filePath("it's \"quoted\".bmp").toStdString());
 
-    host.type_name = folder.filePath("\"a\" \"b\"");
-    chosen = host.show_save_dialog(*form, request());
+    host.dialog.type_name = folder.filePath("\"a\" \"b\"");
+    chosen = host.dialog.show_save_dialog(*form, request());
     ASSERT_FALSE(chosen.is_error());
     EXPECT_EQ(chosen.value(), folder.filePath("\"a\" \"b\".BMP").toStdString());
 }
 
 TEST_F(QtHostSaveDialog, CancelGivesAnEmptyName)
 {
-    auto chosen = host.show_save_dialog(*form, request(folder.filePath("earlier.bmp").toStdString()));
+    auto chosen = host.dialog.show_save_dialog(*form, request(folder.filePath("earlier.bmp").toStdString()));
     ASSERT_FALSE(chosen.is_error());
     EXPECT_EQ(chosen.value(), "");
 }
@@ -806,14 +821,14 @@ TEST_F(QtHostSaveDialog, RealDialogIsModalAndAnswersOnAccept)
             name->setText("drawing");
         static_cast<QDialog&>(dialog).accept();
     };
-    auto chosen = plain.show_save_dialog(owner, request(folder.filePath("first.bmp").toStdString()));
+    auto chosen = plain.save_dialog().show_save_dialog(owner, request(folder.filePath("first.bmp").toStdString()));
     ASSERT_TRUE(seen);
     ASSERT_FALSE(chosen.is_error());
     EXPECT_EQ(chosen.value(), folder.filePath("drawing.BMP").toStdString());
 
     seen = false;
     answer = [](QFileDialog& dialog) { static_cast<QDialog&>(dialog).reject(); };
-    auto cancelled = plain.show_save_dialog(owner, request(folder.filePath("drawing.BMP").toStdString()));
+    auto cancelled = plain.save_dialog().show_save_dialog(owner, request(folder.filePath("drawing.BMP").toStdString()));
     ASSERT_TRUE(seen);
     ASSERT_FALSE(cancelled.is_error());
     EXPECT_EQ(cancelled.value(), "");
@@ -855,7 +870,7 @@ TEST_F(QtHostRun, QuitLeavesNestedLoopsWithItsStatus)
         QTimer::singleShot(0, [&] {
             // As a modal dialog runs one.
             QEventLoop nested;
-            QTimer::singleShot(0, [] { Runtime::the().host().quit(4); });
+            QTimer::singleShot(0, [] { Runtime::the().host().application().quit(4); });
             nested.exec();
             nested_returned = true;
         });
@@ -867,7 +882,7 @@ TEST_F(QtHostRun, QuitLeavesNestedLoopsWithItsStatus)
 
 TEST_F(QtHostRun, EndDuringStartNeedsNoLoop)
 {
-    int status = run([] { Runtime::the().host().quit(3); });
+    int status = run([] { Runtime::the().host().application().quit(3); });
     EXPECT_EQ(status, 3);
 }
 

@@ -15,30 +15,45 @@
 #include <string>
 #include <vector>
 
-// A host with no desktop that remembers what the runtime asked of it.
-class RecordingHost : public forms::HeadlessHost {
-public:
+// One stand-in a port, each remembering what the runtime asked of it.
+struct RecordingWindows : forms::WindowPort {
     struct Presented {
         std::string window;
         forms::Rect area;
     };
-
     void create_window(forms::Form& form) override { created.push_back(form.name()); }
     void destroy_window(forms::Form& form) override { destroyed.push_back(form.name()); }
     void show_window(forms::Form& form, bool visible) override { shown.push_back(form.name() + (visible ? "+" : "-")); }
     void present(forms::Form& form, forms::Rect area) override { presented.push_back({ form.name(), area }); }
+
+    std::vector<std::string> created, destroyed, shown;
+    std::vector<Presented> presented;
+};
+
+struct RecordingApplication : forms::ApplicationPort {
     void message_box(std::string_view caption, std::string_view text) override
     {
         messages.push_back(std::string(caption) + "|" + std::string(text));
     }
     void quit(int status) override { quits.push_back(status); }
+
+    std::vector<std::string> messages;
+    std::vector<int> quits;
+};
+
+// The fixed colour scheme with the colours of `scheme` in place of its own.
+struct SchemeText : forms::TextPort {
     forms::Rgb system_colour(std::uint32_t index) const override
     {
         if (auto it = scheme.find(index); it != scheme.end())
             return it->second;
-        return forms::Host::system_colour(index);
+        return forms::TextPort::system_colour(index);
     }
 
+    std::map<std::uint32_t, forms::Rgb> scheme;
+};
+
+struct MemoryClipboard : forms::ClipboardPort {
     forms::ErrorOr<void> clipboard_clear() override
     {
         ++clipboard_clears;
@@ -57,7 +72,12 @@ public:
         return std::make_shared<forms::Surface>(*clipboard);
     }
 
-    // Each showing of the file dialog takes the next answer; "" is Cancel.
+    std::shared_ptr<forms::Surface> clipboard;
+    int clipboard_clears { 0 };
+};
+
+// Each showing of the file dialog takes the next answer; "" is Cancel.
+struct ScriptedSaveDialog : forms::SaveDialogPort {
     forms::ErrorOr<std::string> show_save_dialog(forms::Form&, forms::FileDialogRequest const& request) override
     {
         dialog_requests.push_back(request);
@@ -68,14 +88,29 @@ public:
         return answer;
     }
 
-    std::vector<std::string> created, destroyed, shown, messages;
-    std::vector<Presented> presented;
-    std::vector<int> quits;
-    std::map<std::uint32_t, forms::Rgb> scheme;
-    std::shared_ptr<forms::Surface> clipboard;
-    int clipboard_clears { 0 };
     std::deque<std::string> dialog_answers;
     std::vector<forms::FileDialogRequest> dialog_requests;
+};
+
+// A host with no desktop made of those stand-ins; no printer.
+class RecordingHost : public forms::Host
+    , public RecordingWindows
+    , public RecordingApplication
+    , public SchemeText
+    , public MemoryClipboard
+    , public ScriptedSaveDialog {
+public:
+    RecordingHost()
+    {
+        set_windows(this);
+        set_application(this);
+        set_text(this);
+        set_clipboard(this);
+        set_save_dialog(this);
+    }
+    using MemoryClipboard::clipboard;
+    RecordingHost(RecordingHost const&) = delete;
+    RecordingHost& operator=(RecordingHost const&) = delete;
 };
 
 // Every test starts as a new run of the program would: no window, no handle.
@@ -93,11 +128,7 @@ protected:
     }
     static void forget_everything()
     {
-        board::tarvo1.reset();
-        help::Form1.reset();
-        help::Form2.reset();
         forms::Runtime::the().reset();
-        forms::set_display_palette(std::nullopt);
     }
 
     // Starts the program: the main window loaded and shown, as at launch.

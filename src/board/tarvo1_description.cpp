@@ -46,7 +46,6 @@ forms::WindowDesc tarvo1_description()
     ControlDesc dialog;
     dialog.kind = ControlKind::CommonDialog;
     dialog.name = "CommonDialog1";
-    dialog.class_name = "MSComDlg.CommonDialog";
     dialog.left = 7470;
     dialog.top = 5310;
     dialog.visible = false;

@@ -1,5 +1,6 @@
 #include "capture.h"
 
+#include "forms/clipboard.h"
 #include "forms/gdi.h"
 #include "forms/scale.h"
 
@@ -68,6 +69,18 @@ PictureRef CaptureClient(Form& frmSrc)
     std::int32_t height = must(round_to_int32(height_pixels));
     std::int32_t width = must(round_to_int32(width_pixels));
     return CaptureWindow(window, -1, 0, 0, width, height);
+}
+
+void capture_to_clipboard(Form& frmSrc)
+{
+    must(must(Clipboard())->Clear());
+    PictureRef captured = CaptureClient(frmSrc);
+    must(must(Clipboard())->SetData(captured, clipboard_formats::bitmap));
+}
+
+PictureRef picture_from_clipboard()
+{
+    return must(must(Clipboard())->GetData());
 }
 
 }

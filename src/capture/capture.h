@@ -18,4 +18,11 @@ forms::PictureRef CaptureWindow(forms::HWND hWndSrc, std::int16_t Client, std::i
 // The whole client area of a form.
 forms::PictureRef CaptureClient(forms::Form& frmSrc);
 
+// The clipboard hand-over that Save and Print share: the clipboard cleared,
+// the form's client area captured onto it as a bitmap, the capture released
+// at once. What the clipboard held before is lost.
+void capture_to_clipboard(forms::Form& frmSrc);
+// A new picture taken back from the clipboard; empty when it holds none.
+forms::PictureRef picture_from_clipboard();
+
 }

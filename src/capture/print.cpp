@@ -3,7 +3,6 @@
 #include "capture.h"
 #include "commands.h"
 
-#include "forms/clipboard.h"
 #include "forms/error.h"
 #include "forms/runtime.h"
 #include "forms/scale.h"
@@ -19,49 +18,23 @@ using forms::must;
 
 constexpr int tested_exceptions = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
 
-[[noreturn]] void raise_floating_point_error()
+// Each tested computation runs between clearing and testing the exception
+// flags. Its operands and result go through volatile objects: the compiler may
+// then neither fold it nor move it to the other side of either call.
+template<typename Result, typename Operation>
+Result tested(double a, double b, Operation operation)
 {
-    forms::raise({ forms::errors::floating_point, "Overflow" });
-}
-
-// Each tested computation runs between clearing and testing the exception flags.
-// Its operands and result go through volatile objects: the compiler may then
-// neither fold it nor move it to the other side of either call.
-void test_exceptions()
-{
+    volatile double left = a;
+    volatile double right = b;
+    std::feclearexcept(tested_exceptions);
+    volatile Result result = static_cast<Result>(operation(double(left), double(right)));
     if (std::fetestexcept(tested_exceptions))
-        raise_floating_point_error();
-}
-
-double tested_quotient(double dividend, double divisor)
-{
-    volatile double a = dividend;
-    volatile double b = divisor;
-    std::feclearexcept(tested_exceptions);
-    volatile double result = a / b;
-    test_exceptions();
+        forms::raise({ forms::errors::overflow, "Overflow" });
     return result;
 }
 
-float tested_single_product(double factor, double other)
-{
-    volatile double a = factor;
-    volatile double b = other;
-    std::feclearexcept(tested_exceptions);
-    volatile float result = static_cast<float>(a * b);
-    test_exceptions();
-    return result;
-}
-
-float tested_single_quotient(double dividend, double divisor)
-{
-    volatile double a = dividend;
-    volatile double b = divisor;
-    std::feclearexcept(tested_exceptions);
-    volatile float result = static_cast<float>(a / b);
-    test_exceptions();
-    return result;
-}
+double quotient(double a, double b) { return a / b; }
+double product(double a, double b) { return a * b; }
 
 forms::Picture const& picture_of(forms::PictureRef const& picture)
 {
@@ -87,24 +60,24 @@ void PrintPictureToFitPage(forms::PrinterObject& Prn, forms::PictureRef& Pic)
 
     std::int32_t width_again = picture_of(Pic).Width();
     std::int32_t height_again = picture_of(Pic).Height();
-    double picture_ratio = tested_quotient(double(width_again), double(height_again));
+    double picture_ratio = tested<double>(double(width_again), double(height_again), quotient);
 
     float drawable_width = must(Prn.ScaleWidth());
     double page_width = must(Prn.ScaleX(drawable_width, must(Prn.ScaleMode()), himetric));
     float drawable_height = must(Prn.ScaleHeight());
     double page_height = must(Prn.ScaleY(drawable_height, must(Prn.ScaleMode()), himetric));
 
-    double page_ratio = tested_quotient(page_width, page_height);
+    double page_ratio = tested<double>(page_width, page_height, quotient);
 
     double print_width;
     double print_height;
     if (picture_ratio < page_ratio) {
         print_height = must(Prn.ScaleY(float(page_height), himetric, must(Prn.ScaleMode())));
-        float width = tested_single_product(page_height, picture_ratio);
+        float width = tested<float>(page_height, picture_ratio, product);
         print_width = must(Prn.ScaleX(width, himetric, must(Prn.ScaleMode())));
     } else {
         print_width = must(Prn.ScaleX(float(page_width), himetric, must(Prn.ScaleMode())));
-        float height = tested_single_quotient(page_width, picture_ratio);
+        float height = tested<float>(page_width, picture_ratio, quotient);
         print_height = must(Prn.ScaleY(height, himetric, must(Prn.ScaleMode())));
     }
 
@@ -115,19 +88,19 @@ void print_command(forms::Form& main_window)
 {
     // A failed print is reported and the program goes on; the steps already
     // done stay done, and the references held are released on the way out.
+    // A document left open by the failure is dropped, so that the next Print
+    // starts a fresh one.
     try {
-        must(must(forms::Clipboard())->Clear());
-        {
-            forms::PictureRef capture = CaptureClient(main_window);
-            must(must(forms::Clipboard())->SetData(capture, forms::clipboard_formats::bitmap));
-        }
+        capture_to_clipboard(main_window);
         {
             forms::PrinterObject* printer = must(forms::Printer());
-            forms::PictureRef picture = must(must(forms::Clipboard())->GetData());
+            forms::PictureRef picture = picture_from_clipboard();
             PrintPictureToFitPage(*printer, picture);
         }
         must(must(forms::Printer())->EndDoc());
     } catch (forms::RaisedError const& raised) {
+        if (auto printer = forms::Printer(); !printer.is_error())
+            (void)printer.value()->KillDoc();
         forms::Runtime::the().report(raised.error());
     }
 }

@@ -1,7 +1,6 @@
 #include "capture.h"
 #include "commands.h"
 
-#include "forms/clipboard.h"
 #include "forms/file_dialog.h"
 #include "forms/runtime.h"
 #include "forms/save_picture.h"
@@ -14,11 +13,7 @@ namespace {
 
 void save_steps(Form& main_window)
 {
-    must(must(Clipboard())->Clear());
-    {
-        PictureRef captured = CaptureClient(main_window);
-        must(must(Clipboard())->SetData(captured, clipboard_formats::bitmap));
-    }
+    capture_to_clipboard(main_window);
     // From here on the image exists only on the clipboard.
 
     FileDialog& dialog = *main_window.control("CommonDialog1").file_dialog();
@@ -30,7 +25,7 @@ void save_steps(Form& main_window)
     if (name.empty())
         return;
 
-    PictureRef taken_back = must(must(Clipboard())->GetData());
+    PictureRef taken_back = picture_from_clipboard();
     must(SavePicture(taken_back, name));
 }
 

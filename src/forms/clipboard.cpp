@@ -7,22 +7,19 @@ namespace forms {
 ErrorOr<ClipboardObject*> Clipboard()
 {
     static ClipboardObject clipboard;
-    if (auto checked = Runtime::the().check("Clipboard"); checked.is_error())
-        return checked.error();
+    TRY(Runtime::the().check(FaultPoint::clipboard));
     return &clipboard;
 }
 
 ErrorOr<void> ClipboardObject::Clear()
 {
-    if (auto checked = Runtime::the().check("Clipboard.Clear"); checked.is_error())
-        return checked;
-    return Runtime::the().host().clipboard_clear();
+    TRY(Runtime::the().check(FaultPoint::clipboard_clear));
+    return Runtime::the().host().clipboard().clipboard_clear();
 }
 
 ErrorOr<void> ClipboardObject::SetData(PictureRef const& picture, std::int16_t format)
 {
-    if (auto checked = Runtime::the().check("Clipboard.SetData"); checked.is_error())
-        return checked;
+    TRY(Runtime::the().check(FaultPoint::clipboard_set_data));
     if (format != clipboard_formats::bitmap)
         return RuntimeError { errors::invalid_procedure_call, "Invalid Clipboard format" };
     if (!picture)
@@ -30,16 +27,15 @@ ErrorOr<void> ClipboardObject::SetData(PictureRef const& picture, std::int16_t f
     auto const* pixels = picture->pixels();
     if (!pixels)
         return RuntimeError { errors::invalid_picture, "Invalid picture" };
-    return Runtime::the().host().clipboard_set_image(*pixels);
+    return Runtime::the().host().clipboard().clipboard_set_image(*pixels);
 }
 
 ErrorOr<PictureRef> ClipboardObject::GetData(std::optional<std::int16_t> format)
 {
-    if (auto checked = Runtime::the().check("Clipboard.GetData"); checked.is_error())
-        return checked.error();
+    TRY(Runtime::the().check(FaultPoint::clipboard_get_data));
     if (format && *format != clipboard_formats::bitmap)
         return RuntimeError { errors::invalid_procedure_call, "Invalid Clipboard format" };
-    auto image = Runtime::the().host().clipboard_image();
+    auto image = Runtime::the().host().clipboard().clipboard_image();
     if (image.is_error())
         return image.error();
     if (!image.value())

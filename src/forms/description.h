@@ -42,7 +42,6 @@ struct ControlDesc {
     Alignment alignment { Alignment::Left };
     bool visible { true };
     bool graphical { false }; // a button drawn in its back colour
-    std::string class_name;   // for a control of a registered class
 };
 
 struct MenuDesc {

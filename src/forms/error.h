@@ -14,22 +14,22 @@ struct RuntimeError {
     std::string description;
 };
 
-// The numbers this runtime raises.
+// Every number this runtime raises, each under one name.
 namespace errors {
 inline constexpr std::int32_t invalid_procedure_call = 5;
+// Also the floating-point error of a computation that overflows.
 inline constexpr std::int32_t overflow = 6;
-inline constexpr std::int32_t division_by_zero = 11;
-inline constexpr std::int32_t subscript_out_of_range = 9;
-inline constexpr std::int32_t object_required = 424;
-inline constexpr std::int32_t file_io = 75;
+inline constexpr std::int32_t out_of_memory = 7;
 inline constexpr std::int32_t disk_full = 61;
-inline constexpr std::int32_t permission_denied = 70;
-inline constexpr std::int32_t path_not_found = 76;
 inline constexpr std::int32_t device_unavailable = 68;
+inline constexpr std::int32_t permission_denied = 70;
+inline constexpr std::int32_t file_io = 75;
+inline constexpr std::int32_t path_not_found = 76;
+inline constexpr std::int32_t no_such_array_element = 340;
+inline constexpr std::int32_t object_required = 424;
 inline constexpr std::int32_t invalid_picture = 481;
 inline constexpr std::int32_t printer_error = 482;
-inline constexpr std::int32_t can_not_unload = 365;
-inline constexpr std::int32_t floating_point = 6;
+inline constexpr std::int32_t cant_open_clipboard = 521;
 }
 
 // Raising a run-time error unwinds the handler that made the failing call;
@@ -103,5 +103,22 @@ inline void must(ErrorOr<void> result)
     if (result.is_error())
         raise(result.error());
 }
+
+// Passes a failure up to the caller, which returns an ErrorOr of its own:
+//     TRY(check(...));
+//     TRY_ASSIGN(auto device, printer());
+#define FORMS_TRY_CONCAT_(a, b) a##b
+#define FORMS_TRY_NAME_(line) FORMS_TRY_CONCAT_(forms_try_result_, line)
+#define TRY(expression)                           \
+    do {                                          \
+        if (auto forms_try_result_ = (expression); \
+            forms_try_result_.is_error())         \
+            return forms_try_result_.error();     \
+    } while (false)
+#define TRY_ASSIGN(declaration, expression)                          \
+    auto FORMS_TRY_NAME_(__LINE__) = (expression);                   \
+    if (FORMS_TRY_NAME_(__LINE__).is_error())                        \
+        return FORMS_TRY_NAME_(__LINE__).error();                    \
+    declaration = FORMS_TRY_NAME_(__LINE__).release_value()
 
 }

@@ -6,41 +6,28 @@ namespace forms {
 
 ErrorOr<void> FileDialog::set_DefaultExt(std::string extension)
 {
-    if (auto checked = Runtime::the().check("FileDialog.DefaultExt"); checked.is_error())
-        return checked;
+    TRY(Runtime::the().check(FaultPoint::file_dialog_default_ext));
     m_default_extension = std::move(extension);
     return {};
 }
 
 ErrorOr<void> FileDialog::set_Filter(std::string filter)
 {
-    if (auto checked = Runtime::the().check("FileDialog.Filter"); checked.is_error())
-        return checked;
+    TRY(Runtime::the().check(FaultPoint::file_dialog_filter));
     m_filter = std::move(filter);
     return {};
 }
 
-ErrorOr<void> FileDialog::set_FileName(std::string name)
-{
-    m_file_name = std::move(name);
-    return {};
-}
-
-ErrorOr<std::string> FileDialog::DefaultExt() const { return m_default_extension; }
-ErrorOr<std::string> FileDialog::Filter() const { return m_filter; }
-
 ErrorOr<std::string> FileDialog::FileName() const
 {
-    if (auto checked = Runtime::the().check("FileDialog.FileName"); checked.is_error())
-        return checked.error();
+    TRY(Runtime::the().check(FaultPoint::file_dialog_file_name));
     return m_file_name;
 }
 
 ErrorOr<void> FileDialog::ShowSave()
 {
-    if (auto checked = Runtime::the().check("FileDialog.Show"); checked.is_error())
-        return checked;
-    auto chosen = Runtime::the().host().show_save_dialog(*m_owner, { m_default_extension, m_filter, m_file_name });
+    TRY(Runtime::the().check(FaultPoint::file_dialog_show));
+    auto chosen = Runtime::the().host().save_dialog().show_save_dialog(*m_owner, { m_default_extension, m_filter, m_file_name });
     if (chosen.is_error())
         return chosen.error();
     m_file_name = chosen.release_value();

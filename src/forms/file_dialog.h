@@ -19,9 +19,6 @@ public:
 
     ErrorOr<void> set_DefaultExt(std::string extension);
     ErrorOr<void> set_Filter(std::string filter);
-    ErrorOr<void> set_FileName(std::string name);
-    ErrorOr<std::string> DefaultExt() const;
-    ErrorOr<std::string> Filter() const;
     ErrorOr<std::string> FileName() const;
 
     // Shows the dialog for saving and returns when the user has closed it; Cancel

@@ -33,7 +33,7 @@ std::shared_ptr<Surface> decoded(StoredBytes bytes)
 Rgb resolve(Colour colour)
 {
     if (colour.is_system())
-        return Runtime::the().host().system_colour(colour.system_index());
+        return Runtime::the().host().text().system_colour(colour.system_index());
     return colour.as_rgb();
 }
 
@@ -46,7 +46,7 @@ Rect pixel_rect(ControlDesc const& desc)
 // A button drawn in its face colour: a raised edge and the caption centred.
 void render_button(Surface& face, ControlDesc const& desc)
 {
-    auto& host = Runtime::the().host();
+    auto& text = Runtime::the().host().text();
     Rgb fill = resolve(desc.back);
     int w = face.width(), h = face.height();
     face.fill(face.rect(), fill);
@@ -58,29 +58,27 @@ void render_button(Surface& face, ControlDesc const& desc)
     face.fill({ 1, h - 2, w - 2, 1 }, shadow);
     face.fill({ w - 2, 1, 1, h - 2 }, shadow);
     // One line of caption, centred on the face inside its edges.
-    int line = host.text_line_height();
+    int line = text.text_line_height();
     Rect box { 2, (h - line) / 2, w - 4, line };
-    host.draw_text(face, box, desc.caption, resolve(desc.fore), Alignment::Centre);
+    text.draw_text(face, box, desc.caption, resolve(desc.fore), Alignment::Centre);
 }
 
 RuntimeError no_such_element(std::string_view name, std::int16_t index)
 {
-    return { 340, "Control array element '" + std::to_string(index) + "' doesn't exist (" + std::string(name) + ")" };
+    return { errors::no_such_array_element, "Control array element '" + std::to_string(index) + "' doesn't exist (" + std::string(name) + ")" };
 }
 
 }
 
 ErrorOr<PictureRef> Control::Picture() const
 {
-    if (auto checked = Runtime::the().check("Picture.get"); checked.is_error())
-        return checked.error();
+    TRY(Runtime::the().check(FaultPoint::picture_get));
     return m_picture;
 }
 
 ErrorOr<void> Control::set_Picture(PictureRef picture)
 {
-    if (auto checked = Runtime::the().check("Picture.set"); checked.is_error())
-        return checked;
+    TRY(Runtime::the().check(FaultPoint::picture_set));
     m_picture = std::move(picture);
     m_form->invalidate(m_rect);
     return {};
@@ -94,7 +92,7 @@ Form::Form(WindowDesc description)
 Form::~Form()
 {
     if (m_loaded) {
-        Runtime::the().host().destroy_window(*this);
+        Runtime::the().host().windows().destroy_window(*this);
         // Leaves the runtime's list without ending the program: this is the
         // instance going away, not an unload.
         Runtime::the().forget(*this);
@@ -124,7 +122,7 @@ void Form::build()
             break;
         case ControlKind::Label: {
             Surface text(control->m_rect.width, control->m_rect.height, resolve(desc.back));
-            Runtime::the().host().draw_text(text, text.rect(), desc.caption, resolve(desc.fore), desc.alignment);
+            Runtime::the().host().text().draw_text(text, text.rect(), desc.caption, resolve(desc.fore), desc.alignment);
             control->m_rendered = std::move(text);
             break;
         }
@@ -155,20 +153,19 @@ ErrorOr<void> Form::Load()
 {
     if (m_loaded)
         return {};
-    if (auto checked = Runtime::the().check("Load"); checked.is_error())
-        return checked;
+    TRY(Runtime::the().check(FaultPoint::load));
     build();
     m_loaded = true;
     ++m_load_count;
     Runtime::the().window_loaded(*this);
-    Runtime::the().host().create_window(*this);
+    Runtime::the().host().windows().create_window(*this);
     Form_Load();
     return {};
 }
 
 void Form::destroy()
 {
-    Runtime::the().host().destroy_window(*this);
+    Runtime::the().host().windows().destroy_window(*this);
     m_by_name.clear();
     m_controls.clear();
     m_surface = Surface();
@@ -183,8 +180,7 @@ ErrorOr<void> Form::Unload()
 {
     if (!m_loaded || m_unloading)
         return {};
-    if (auto checked = Runtime::the().check("Unload"); checked.is_error())
-        return checked;
+    TRY(Runtime::the().check(FaultPoint::unload));
     m_unloading = true;
     std::int16_t cancel = 0;
     try {
@@ -203,8 +199,7 @@ ErrorOr<void> Form::Unload()
 
 ErrorOr<void> Form::set_Visible(bool visible)
 {
-    if (auto checked = Runtime::the().check("Visible"); checked.is_error())
-        return checked;
+    TRY(Runtime::the().check(FaultPoint::visible));
     if (!m_loaded) {
         if (auto loaded = Load(); loaded.is_error())
             return loaded;
@@ -215,7 +210,7 @@ ErrorOr<void> Form::set_Visible(bool visible)
     if (m_visible == visible)
         return {};
     m_visible = visible;
-    Runtime::the().host().show_window(*this, visible);
+    Runtime::the().host().windows().show_window(*this, visible);
     return {};
 }
 
@@ -235,8 +230,7 @@ Control& Form::control(std::string_view name)
 
 ErrorOr<Control*> Form::element(std::string_view array_name, std::int16_t index)
 {
-    if (auto checked = Runtime::the().check("element"); checked.is_error())
-        return checked.error();
+    TRY(Runtime::the().check(FaultPoint::element));
     if (!m_loaded) {
         if (auto loaded = Load(); loaded.is_error())
             return loaded.error();
@@ -262,8 +256,7 @@ ErrorOr<float> Form::ScaleHeight() const
 
 ErrorOr<std::int16_t> Form::ScaleMode() const
 {
-    if (auto checked = Runtime::the().check("ScaleMode"); checked.is_error())
-        return checked.error();
+    TRY(Runtime::the().check(FaultPoint::scale_mode));
     return m_scale_mode;
 }
 
@@ -277,15 +270,13 @@ ErrorOr<void> Form::set_ScaleMode(std::int16_t mode)
 
 ErrorOr<float> Form::ScaleX(float length, std::int16_t from, std::int16_t to) const
 {
-    if (auto checked = Runtime::the().check("ScaleX"); checked.is_error())
-        return checked.error();
+    TRY(Runtime::the().check(FaultPoint::scale_x));
     return convert_scale(length, from, to, Axis::Horizontal, display_dpi);
 }
 
 ErrorOr<float> Form::ScaleY(float length, std::int16_t from, std::int16_t to) const
 {
-    if (auto checked = Runtime::the().check("ScaleY"); checked.is_error())
-        return checked.error();
+    TRY(Runtime::the().check(FaultPoint::scale_y));
     return convert_scale(length, from, to, Axis::Vertical, display_dpi);
 }
 
@@ -346,11 +337,6 @@ void Form::on_click(std::string name, std::function<void()> handler)
 void Form::on_array_click(std::string name, std::function<void(std::int16_t)> handler)
 {
     m_handlers[std::move(name)] = std::move(handler);
-}
-
-bool Form::has_handler(std::string_view name) const
-{
-    return m_handlers.find(name) != m_handlers.end();
 }
 
 void Form::raise_click(Control& control)

@@ -5,6 +5,7 @@
 #include "geometry.h"
 #include "objects.h"
 #include "picture.h"
+#include "runtime.h"
 #include "surface.h"
 
 #include <cstdint>
@@ -38,7 +39,8 @@ public:
     // show that object, no copy.
     ErrorOr<PictureRef> Picture() const;
     ErrorOr<void> set_Picture(PictureRef picture);
-    PictureRef const& picture() const { return m_picture; }
+    // The same object without the runtime's check, for composing and tests.
+    PictureRef const& held_picture() const { return m_picture; }
 
     // A label's or a button's caption drawn once at load; composition copies it.
     Surface const* rendered() const { return m_rendered.is_empty() ? nullptr : &m_rendered; }
@@ -68,7 +70,6 @@ public:
     std::string const& name() const { return m_desc.name; }
 
     bool is_loaded() const { return m_loaded; }
-    bool is_unloading() const { return m_unloading; }
     bool Visible() const { return m_visible; }
     int load_count() const { return m_load_count; }
 
@@ -115,7 +116,6 @@ public:
     // Event entry points, used by the runtime's dispatch.
     void raise_click(Control& control);
     void raise_click(std::string_view name, std::int16_t index = -1);
-    bool has_handler(std::string_view name) const;
 
 protected:
     virtual void Form_Load() { }
@@ -144,10 +144,16 @@ private:
     Rect m_dirty;
 };
 
-// The single global instance of a window, created on first use without loading it.
+// The single global instance of a window, created on first use without
+// loading it; a reset of the runtime forgets it, as a new run would.
 template<typename F>
-class Instance {
+class Instance final : public InstanceSlot {
 public:
+    Instance() { Runtime::the().add_instance(*this); }
+    ~Instance() { Runtime::the().remove_instance(*this); }
+    Instance(Instance const&) = delete;
+    Instance& operator=(Instance const&) = delete;
+
     F& get()
     {
         if (!m_form)
@@ -156,9 +162,7 @@ public:
     }
     F* operator->() { return &get(); }
     bool exists() const { return m_form != nullptr; }
-    F* peek() const { return m_form.get(); }
-    // For tests: forget the instance, as a new run of the program would.
-    void reset() { m_form.reset(); }
+    void reset() override { m_form.reset(); }
 
 private:
     std::unique_ptr<F> m_form;

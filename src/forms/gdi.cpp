@@ -45,9 +45,9 @@ Surface const* dc_pixels(DcObject const& dc, Surface& scratch)
         return nullptr;
     if (dc.kind == DcKind::Client)
         return &form->surface();
-    auto& host = Runtime::the().host();
-    scratch = host.window_frame(*form);
-    Rect client = host.client_in_window(*form);
+    auto& windows = Runtime::the().host().windows();
+    scratch = windows.window_frame(*form);
+    Rect client = windows.client_in_window(*form);
     scratch.blit(form->surface(), client.x, client.y, scratch.rect());
     return &scratch;
 }

@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "picture.h"
+#include "runtime.h"
 #include "scale.h"
 
 #include <cstdint>
@@ -20,8 +21,8 @@ inline constexpr std::int16_t landscape = 2;
 // the top-left corner of the drawing area. Every operation that needs the
 // destination fails when the desktop has none.
 //
-// Each operation passes the runtime's failure check under the name
-// "Printer.<operation>" (for instance "Printer.PaintPicture") before it acts.
+// Each operation passes the runtime's failure check at its own fault point
+// before it acts.
 class PrinterObject {
 public:
     PrinterObject() = default;
@@ -50,15 +51,17 @@ public:
 
     // Sends the open document's pages to the printer; nothing when none is open.
     ErrorOr<void> EndDoc();
+    // Drops the open document unprinted; nothing when none is open.
+    ErrorOr<void> KillDoc();
 
 private:
-    ErrorOr<PrinterDevice*> device(char const* operation) const;
+    ErrorOr<PrinterDevice*> device(FaultPoint operation) const;
     ErrorOr<double> to_device_pixels(double length, Axis axis, PrinterDevice& device) const;
 
     std::int16_t m_scale_mode { scale_modes::twips };
 };
 
-// The platform printer: the same object on every fetch.
+// The platform printer: the same object on every fetch until the runtime is reset.
 ErrorOr<PrinterObject*> Printer();
 
 }

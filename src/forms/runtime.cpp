@@ -1,6 +1,8 @@
 #include "runtime.h"
 #include "form.h"
+#include "gdi.h"
 #include "host.h"
+#include "printer.h"
 
 #include <algorithm>
 
@@ -12,9 +14,11 @@ Runtime& Runtime::the()
     return runtime;
 }
 
+Runtime::~Runtime() = default;
+
 Host& Runtime::host() const
 {
-    static HeadlessHost headless;
+    static Host headless;
     return m_host ? *m_host : headless;
 }
 
@@ -32,7 +36,7 @@ void Runtime::dispatch(std::function<void()> const& handler)
         handler();
     } catch (RaisedError const& raised) {
         // Nothing in the system handles a run-time error: report it and end.
-        host().message_box("Zorvane", describe(raised.error()));
+        host().application().message_box("Zorvane", describe(raised.error()));
         end(1);
     }
     --m_dispatch_depth;
@@ -46,7 +50,7 @@ void Runtime::flush()
         if (form->dirty().is_empty())
             continue;
         Rect area = form->compose_dirty();
-        host().present(*form, area);
+        host().windows().present(*form, area);
     }
 }
 
@@ -80,7 +84,7 @@ void Runtime::close_requested(Form& form)
 
 void Runtime::report(RuntimeError const& error)
 {
-    host().message_box("Zorvane", describe(error));
+    host().application().message_box("Zorvane", describe(error));
 }
 
 void Runtime::window_loaded(Form& form)
@@ -108,15 +112,15 @@ void Runtime::end(int status)
 {
     m_finished = true;
     m_exit_status = status;
-    host().quit(status);
+    host().application().quit(status);
 }
 
-void Runtime::fail_operation(std::string operation, int after)
+void Runtime::fail_operation(FaultPoint operation, int after)
 {
-    m_faults.push_back({ std::move(operation), after });
+    m_faults.push_back({ operation, after });
 }
 
-ErrorOr<void> Runtime::check(std::string_view operation)
+ErrorOr<void> Runtime::check(FaultPoint operation)
 {
     for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
         if (it->operation != operation)
@@ -126,19 +130,40 @@ ErrorOr<void> Runtime::check(std::string_view operation)
             return {};
         }
         m_faults.erase(it);
-        return RuntimeError { 7, "Out of memory" };
+        return RuntimeError { errors::out_of_memory, "Out of memory" };
     }
     return {};
 }
 
+PrinterObject& Runtime::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<PrinterObject>();
+    return *m_printer;
+}
+
+void Runtime::add_instance(InstanceSlot& slot)
+{
+    m_instances.push_back(&slot);
+}
+
+void Runtime::remove_instance(InstanceSlot& slot)
+{
+    std::erase(m_instances, &slot);
+}
+
 void Runtime::reset()
 {
+    for (auto* slot : m_instances)
+        slot->reset();
     m_loaded.clear();
     m_handles.clear();
     m_faults.clear();
     m_finished = false;
     m_exit_status = 0;
     m_dispatch_depth = 0;
+    m_printer.reset();
+    set_display_palette(std::nullopt);
 }
 
 }

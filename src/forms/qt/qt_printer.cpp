@@ -1,6 +1,6 @@
 #include "qt_printer.h"
 
-#include "qt_image.h"
+#include "qt_convert.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -118,6 +118,14 @@ public:
         return {};
     }
 
+    void abort_document() override
+    {
+        if (!m_painter.isActive())
+            return;
+        m_printer.abort();
+        m_painter.end();
+    }
+
 private:
     // Follows the desktop's default destination between documents; an open
     // document stays with the one it began on.
@@ -170,6 +178,14 @@ private:
 std::unique_ptr<PrinterDevice> make_qt_printer_device()
 {
     return std::make_unique<QtPrinterDevice>();
+}
+
+ErrorOr<PrinterDevice*> QtPrinter::default_printer()
+{
+    // Made on first use: looking for printers can take a while.
+    if (!m_device)
+        m_device = make_qt_printer_device();
+    return m_device.get();
 }
 
 }

@@ -1,7 +1,7 @@
-#include "qt_window.h"
+#include "qt_host_window.h"
 
 #include "forms/form.h"
-#include "qt_host.h"
+#include "qt_windows.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -95,7 +95,7 @@ void Canvas::mouseReleaseEvent(QMouseEvent* event)
     // A click is a press and a release on the same control.
     if (form->hit_test(at.x(), at.y()) != pressed_on)
         return;
-    m_window.host().deliver_mouse_click(*form, at.x(), at.y());
+    m_window.windows().deliver_mouse_click(*form, at.x(), at.y());
 }
 
 void Canvas::keyPressEvent(QKeyEvent* event)
@@ -142,15 +142,15 @@ void Canvas::activate_button()
     // The button is the only control that takes the focus, so the first one has it.
     for (auto const& control : form->controls()) {
         if (control->kind() == ControlKind::CommandButton && control->visible()) {
-            m_window.host().deliver_button(*form, control->name());
+            m_window.windows().deliver_button(*form, control->name());
             return;
         }
     }
 }
 
-HostWindow::HostWindow(QtHost& host, Form& form)
+HostWindow::HostWindow(QtWindows& windows, Form& form)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_host(host)
+    , m_windows(windows)
     , m_form(&form)
 {
     WindowDesc const& desc = form.description();
@@ -178,22 +178,8 @@ HostWindow::HostWindow(QtHost& host, Form& form)
     layout->activate();
 }
 
-void HostWindow::add_entries(QMenuBar* bar, std::vector<MenuDesc> const& entries)
-{
-    for (auto const& entry : entries) {
-        QString const caption = QString::fromStdString(entry.caption);
-        if (!entry.children.empty()) {
-            QMenu* menu = bar->addMenu(caption);
-            menu->setObjectName(QString::fromStdString(entry.name));
-            add_entries(menu, entry.children);
-        } else {
-            // A command on the bar itself.
-            bind(bar->addAction(caption), entry);
-        }
-    }
-}
-
-void HostWindow::add_entries(QMenu* menu, std::vector<MenuDesc> const& entries)
+template<typename Menu>
+void HostWindow::add_entries(Menu* menu, std::vector<MenuDesc> const& entries)
 {
     for (auto const& entry : entries) {
         QString const caption = QString::fromStdString(entry.caption);
@@ -202,6 +188,7 @@ void HostWindow::add_entries(QMenu* menu, std::vector<MenuDesc> const& entries)
             submenu->setObjectName(QString::fromStdString(entry.name));
             add_entries(submenu, entry.children);
         } else {
+            // On the bar itself, a command with no menu of its own.
             bind(menu->addAction(caption), entry);
         }
     }
@@ -223,7 +210,7 @@ void HostWindow::bind(QAction* action, MenuDesc const& entry)
         if (action->isCheckable())
             action->setChecked(true);
         if (m_form)
-            m_host.deliver_menu_click(*m_form, name);
+            m_windows.deliver_menu_click(*m_form, name);
     });
 }
 
@@ -232,7 +219,7 @@ void HostWindow::closeEvent(QCloseEvent* event)
     // The runtime unloads the form and then lets the window go itself.
     event->ignore();
     if (m_form)
-        m_host.deliver_close(*m_form);
+        m_windows.deliver_close(*m_form);
 }
 
 }

@@ -1,11 +1,19 @@
 #pragma once
 
 #include "forms/colour.h"
+#include "forms/geometry.h"
 #include "forms/surface.h"
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
+#include <QString>
 
+#include <cstring>
+#include <string_view>
+
+// The conversions between the runtime's pixels, rectangles and strings and
+// Qt's, shared by every port of the Qt host.
 namespace forms::qt {
 
 // A QImage over the surface's own bytes: painting on it paints the surface.
@@ -40,6 +48,16 @@ inline Surface surface_from_image(QImage const& image)
 inline Rgb rgb_from(QColor const& colour)
 {
     return { std::uint8_t(colour.red()), std::uint8_t(colour.green()), std::uint8_t(colour.blue()) };
+}
+
+inline QRect to_qrect(Rect r)
+{
+    return { r.x, r.y, r.width, r.height };
+}
+
+inline QString to_qstring(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 }

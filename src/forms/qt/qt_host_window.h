@@ -18,7 +18,7 @@ class Form;
 namespace forms::qt {
 
 class HostWindow;
-class QtHost;
+class QtWindows;
 
 // The client area: paints the form's surface 1:1 and turns mouse and keys into
 // the runtime's events. A native child window, so outside tools can find it.
@@ -47,9 +47,9 @@ private:
 // The top-level window of one form: its menu bar over its canvas.
 class HostWindow final : public QWidget {
 public:
-    HostWindow(QtHost& host, Form& form);
+    HostWindow(QtWindows& windows, Form& form);
 
-    QtHost& host() const { return m_host; }
+    QtWindows& windows() const { return m_windows; }
     // Null once the form has let the window go.
     Form* form() const { return m_form; }
     void detach() { m_form = nullptr; }
@@ -65,11 +65,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void add_entries(QMenuBar* bar, std::vector<MenuDesc> const& entries);
-    void add_entries(QMenu* menu, std::vector<MenuDesc> const& entries);
+    // Into the menu bar or a menu: both have addMenu and addAction.
+    template<typename Menu>
+    void add_entries(Menu* menu, std::vector<MenuDesc> const& entries);
     void bind(QAction* action, MenuDesc const& entry);
 
-    QtHost& m_host;
+    QtWindows& m_windows;
     Form* m_form;
     Canvas* m_canvas { nullptr };
     QMenuBar* m_menu_bar { nullptr };
