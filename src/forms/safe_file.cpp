@@ -259,6 +259,8 @@ ErrorOr<void> write_temporary(std::string const& path, Target const& target, std
     Temporary& temporary, FileSystemCalls const& calls)
 {
     TemporaryNames names;
+    // Before a killed save's leftovers can take the room this one needs.
+    names.remove_stale(target.folder);
     if (temporary.create(target.folder, names) != 0)
         return save_failure(path, creation_reason(errno));
     int const fd = temporary.fd().get();
