@@ -412,6 +412,11 @@ Prepare locked_file(int flag)
     };
 }
 
+Prepare kernel_file(char const* name)
+{
+    return [=](Scratch&) { return ::access("/proc/version", F_OK) == 0 ? Prepared { name } : skipped("no /proc here"); };
+}
+
 ssize_t write_until_half_full(int fd, void const* data, std::size_t size)
 {
     struct stat status {};
@@ -471,6 +476,9 @@ std::vector<FailureRow> failure_rows()
             return Prepared { folder + "/old.bmp" };
         },
         errors::permission_denied, "the file system is read-only" });
+    rows.push_back({ "FileOfTheKernel", Who::Root, kernel_file("/proc/version"), errors::permission_denied, "the file is read-only" });
+    rows.push_back({ "NewFileWhereTheFileSystemTakesNone", Who::Root, kernel_file("/proc/version.BMP"),
+        errors::permission_denied, "the file system does not allow new files in this folder" });
 
     // Names that are not regular files.
     rows.push_back({ "Folder", Who::Current,

@@ -262,7 +262,7 @@ ErrorOr<void> write_temporary(std::string const& path, Target const& target, std
     // Before a killed save's leftovers can take the room this one needs.
     names.remove_stale(target.folder);
     if (temporary.create(target.folder, names) != 0)
-        return save_failure(path, creation_reason(errno));
+        return save_failure(path, creation_reason(errno, target.folder));
     int const fd = temporary.fd().get();
 
     if (target.status) {
@@ -325,7 +325,7 @@ ErrorOr<void> commit(std::string const& path, Target const& target, Temporary& t
             else if (error == EPERM)
                 reason = { errors::permission_denied, "the folder does not allow this file to be replaced" };
             else
-                reason = creation_reason(error);
+                reason = creation_reason(error, target.folder);
         } else {
             reason = reason_for(error);
             reason.text = "the file could not be replaced (" + reason.text + ")";

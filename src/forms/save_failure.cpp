@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace forms {
 
@@ -47,12 +48,17 @@ SaveReason reason_for(int error)
     }
 }
 
-SaveReason creation_reason(int error)
+SaveReason creation_reason(int error, std::string const& folder)
 {
     if (error == EACCES || error == EPERM)
         return { errors::permission_denied, "the folder can't be written to (permission denied)" };
     if (error == EEXIST)
         return { errors::file_io, "no free name for a temporary file could be found in the folder" };
+    // Some file systems (/proc, /sys) answer ENOENT for a folder that is
+    // there but takes no new files.
+    struct stat status {};
+    if (error == ENOENT && ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return { errors::permission_denied, "the file system does not allow new files in this folder" };
     return reason_for(error);
 }
 

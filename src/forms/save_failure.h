@@ -18,8 +18,8 @@ struct SaveReason {
 // The reason for an errno value from a file system call.
 SaveReason reason_for(int error);
 
-// The reason for failing to create a new file.
-SaveReason creation_reason(int error);
+// The reason for failing to create a new file in `folder`.
+SaveReason creation_reason(int error, std::string const& folder);
 
 RuntimeError save_failure(std::string const& path, SaveReason const& reason);
 RuntimeError save_failure(std::string const& path, std::int32_t number, std::string_view text);
