@@ -412,6 +412,11 @@ Prepare locked_file(int flag)
     };
 }
 
+Prepare kernel_file(char const* name)
+{
+    return [=](Scratch&) { return ::access("/proc/version", F_OK) == 0 ? Prepared { name } : skipped("no /proc here"); };
+}
+
 ssize_t write_until_half_full(int fd, void const* data, std::size_t size)
 {
     struct stat status {};
@@ -471,6 +476,9 @@ std::vector<FailureRow> failure_rows()
             return Prepared { folder + "/old.bmp" };
         },
         errors::permission_denied, "the file system is read-only" });
+    rows.push_back({ "FileOfTheKernel", Who::Root, kernel_file("/proc/version"), errors::permission_denied, "the file is read-only" });
+    rows.push_back({ "NewFileWhereTheFileSystemTakesNone", Who::Root, kernel_file("/proc/version.BMP"),
+        errors::permission_denied, "the file system does not allow new files in this folder" });
 
     // Names that are not regular files.
     rows.push_back({ "Folder", Who::Current,
@@ -690,10 +698,64 @@ INSTANTIATE_TEST_SUITE_P(Rows, SaveFailure, testing::ValuesIn(failure_rows()),
 
 // --- Names that must simply work ---------------------------------------------
 
+// A temporary file that another save left in the folder.
+enum class Leftover {
+    None,
+    OfAnEndedSave, // the only one to be removed
+    OfARunningSave,
+    OfAnotherThread, // this process's own
+    LookAlike,
+};
+
 struct NameRow {
     char const* label;
     std::string name;
+    Leftover leftover { Leftover::None };
 };
+
+std::string g_temporary;
+
+// Named as the save of process `pid` would name it: this process's own name
+// for one, with the pid changed.
+std::string temporary_of(Scratch& scratch, pid_t pid)
+{
+    make_folder(scratch.path("probe"));
+    FileSystemCalls calls;
+    calls.open = [](char const* path, int flags, mode_t mode) {
+        g_temporary = fs::path(path).filename().string();
+        return ::open(path, flags, mode);
+    };
+    EXPECT_FALSE(forms::write_file_safely(scratch.path("probe/probe.bmp"), Bytes {}, calls).is_error());
+    auto const own = ".zorvane-" + std::to_string(::getpid()) + "-";
+    EXPECT_TRUE(g_temporary.starts_with(own)) << g_temporary;
+    return ".zorvane-" + std::to_string(pid) + "-" + g_temporary.substr(std::min(own.size(), g_temporary.size()));
+}
+
+pid_t ended_process()
+{
+    pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+std::string leftover_name(Scratch& scratch, Leftover leftover)
+{
+    switch (leftover) {
+    case Leftover::None:
+        return {};
+    case Leftover::OfAnEndedSave:
+        return temporary_of(scratch, ended_process());
+    case Leftover::OfARunningSave:
+        return temporary_of(scratch, ::getppid());
+    case Leftover::OfAnotherThread:
+        return temporary_of(scratch, ::getpid());
+    case Leftover::LookAlike:
+        return temporary_of(scratch, ended_process()) + ".bmp";
+    }
+    return {};
+}
 
 std::ostream& operator<<(std::ostream& out, NameRow const& row) { return out << row.label; }
 
@@ -706,12 +768,18 @@ TEST_P(SaveName, WritesTheBytesAndKeepsTheMode)
     auto const folder = scratch.path("names");
     make_folder(folder);
     auto const name = folder + "/" + GetParam().name;
+    std::set<std::string> expected { GetParam().name };
+    if (auto leftover = leftover_name(scratch, GetParam().leftover); !leftover.empty()) {
+        put_bytes(folder + "/" + leftover, payload());
+        if (GetParam().leftover != Leftover::OfAnEndedSave)
+            expected.insert(leftover);
+    }
 
     auto created = forms::write_file_safely(name, payload());
     ASSERT_FALSE(created.is_error()) << created.error().description;
     EXPECT_EQ(read_bytes(name), payload());
     EXPECT_EQ(mode_of(name), new_file_mode());
-    EXPECT_EQ(names_in(folder), std::set<std::string> { GetParam().name });
+    EXPECT_EQ(names_in(folder), expected);
 
     ASSERT_EQ(::chmod(name.c_str(), 0604), 0);
     auto const second = pattern(3000, 9);
@@ -719,7 +787,7 @@ TEST_P(SaveName, WritesTheBytesAndKeepsTheMode)
     ASSERT_FALSE(replaced.is_error()) << replaced.error().description;
     EXPECT_EQ(read_bytes(name), second);
     EXPECT_EQ(mode_of(name), mode_t(0604));
-    EXPECT_EQ(names_in(folder), std::set<std::string> { GetParam().name });
+    EXPECT_EQ(names_in(folder), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SaveName,
@@ -739,7 +807,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, SaveName,
         NameRow { "AnotherExtension", "picture.png" },
         NameRow { "Hidden", ".picture.bmp" },
         NameRow { "Backslash", "back\\slash.bmp" },
-        NameRow { "Asterisk", "*.bmp" }),
+        NameRow { "Asterisk", "*.bmp" },
+        NameRow { "StaleTemporaryOfAnEndedSaveIsRemoved", "picture.bmp", Leftover::OfAnEndedSave },
+        NameRow { "TemporaryOfARunningSaveIsKept", "picture.bmp", Leftover::OfARunningSave },
+        NameRow { "TemporaryOfAnotherThreadIsKept", "picture.bmp", Leftover::OfAnotherThread },
+        NameRow { "LookAlikeOfAStaleTemporaryIsKept", "picture.bmp", Leftover::LookAlike }),
     [](testing::TestParamInfo<NameRow> const& info) { return std::string(info.param.label); });
 
 // --- Existing files and links --------------------------------------------------

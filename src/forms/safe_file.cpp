@@ -1,11 +1,10 @@
 #include "safe_file.h"
 
-#include <atomic>
+#include "file_descriptor.h"
+#include "save_failure.h"
+#include "temporary_file.h"
+
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <optional>
@@ -25,63 +24,6 @@ int FileSystemCalls::default_rename(char const* from, char const* to) { return :
 int FileSystemCalls::default_unlink(char const* path) { return ::unlink(path); }
 
 namespace {
-
-struct Reason {
-    std::int32_t number { errors::file_io };
-    std::string text;
-};
-
-Reason reason_for(int error)
-{
-    switch (error) {
-    case ENOSPC:
-        return { errors::disk_full, "there is no space left on the device" };
-    case EDQUOT:
-        return { errors::disk_full, "the disk quota is used up" };
-    case EFBIG:
-        return { errors::disk_full, "the file would be larger than the file-size limit allows" };
-    case EACCES:
-        return { errors::permission_denied, "permission denied" };
-    case EPERM:
-        return { errors::permission_denied, "the operation is not permitted" };
-    case EROFS:
-        return { errors::permission_denied, "the file system is read-only" };
-    case ETXTBSY:
-        return { errors::permission_denied, "the file is a running program" };
-    case ENOENT:
-    case ENOTDIR:
-        return { errors::path_not_found, "the folder does not exist" };
-    case ENAMETOOLONG:
-        return { errors::file_io, "the name is too long" };
-    case ELOOP:
-        return { errors::file_io, "the name goes through too many symbolic links" };
-    case EISDIR:
-        return { errors::file_io, "it is a folder, not a file" };
-    case EIO:
-        return { errors::file_io, "the device reported an input/output error" };
-    case EMFILE:
-    case ENFILE:
-        return { errors::file_io, "too many files are open" };
-    case EBUSY:
-        return { errors::file_io, "the file is in use" };
-    default: {
-        std::string text = std::strerror(error);
-        if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
-            text[0] = char(text[0] - 'A' + 'a');
-        return { errors::file_io, text };
-    }
-    }
-}
-
-RuntimeError failure(std::string const& path, Reason const& reason)
-{
-    return { reason.number, "Can't save \"" + path + "\": " + reason.text + "." };
-}
-
-RuntimeError failure(std::string const& path, std::int32_t number, std::string_view text)
-{
-    return failure(path, Reason { number, std::string(text) });
-}
 
 std::string folder_of(std::string const& name)
 {
@@ -104,6 +46,7 @@ std::string in_folder(std::string const& folder, std::string_view name)
 struct Target {
     std::string name;
     std::optional<struct stat> status;
+    std::string folder {};
 };
 
 ErrorOr<Target> resolve(std::string const& path)
@@ -116,18 +59,18 @@ ErrorOr<Target> resolve(std::string const& path)
         if (::lstat(current.c_str(), &status) != 0) {
             if (errno == ENOENT)
                 return Target { current, std::nullopt };
-            return failure(path, reason_for(errno));
+            return save_failure(path, reason_for(errno));
         }
         if (!S_ISLNK(status.st_mode))
             return Target { current, status };
         if (links == max_links)
-            return failure(path, reason_for(ELOOP));
+            return save_failure(path, reason_for(ELOOP));
 
         std::string link(std::size_t(status.st_size > 0 ? status.st_size : 255) + 1, '\0');
         for (;;) {
             auto length = ::readlink(current.c_str(), link.data(), link.size());
             if (length < 0)
-                return failure(path, reason_for(errno));
+                return save_failure(path, reason_for(errno));
             if (std::size_t(length) < link.size()) {
                 link.resize(std::size_t(length));
                 break;
@@ -135,7 +78,7 @@ ErrorOr<Target> resolve(std::string const& path)
             link.resize(link.size() * 2);
         }
         if (link.empty())
-            return failure(path, reason_for(ENOENT));
+            return save_failure(path, reason_for(ENOENT));
         current = link[0] == '/' ? link : in_folder(folder_of(current), link);
     }
 }
@@ -144,13 +87,11 @@ ErrorOr<Target> resolve(std::string const& path)
 // system without these flags simply has none set.
 std::optional<std::string_view> locked_reason(std::string const& name)
 {
-    int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    FileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (!fd.is_open())
         return std::nullopt;
     int flags = 0;
-    bool known = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    ::close(fd);
-    if (!known)
+    if (::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0)
         return std::nullopt;
     if (flags & FS_IMMUTABLE_FL)
         return "the file is immutable (locked against all changes)";
@@ -163,27 +104,27 @@ ErrorOr<void> check_existing(std::string const& path, Target const& target)
 {
     auto mode = target.status->st_mode;
     if (S_ISDIR(mode))
-        return failure(path, errors::file_io, "it is a folder, not a file");
+        return save_failure(path, errors::file_io, "it is a folder, not a file");
     if (S_ISFIFO(mode))
-        return failure(path, errors::file_io, "it is a named pipe (FIFO), not a file");
+        return save_failure(path, errors::file_io, "it is a named pipe (FIFO), not a file");
     if (S_ISSOCK(mode))
-        return failure(path, errors::file_io, "it is a socket, not a file");
+        return save_failure(path, errors::file_io, "it is a socket, not a file");
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return failure(path, errors::file_io, "it is a device, not a file");
+        return save_failure(path, errors::file_io, "it is a device, not a file");
     if (!S_ISREG(mode))
-        return failure(path, errors::file_io, "it is not a regular file");
+        return save_failure(path, errors::file_io, "it is not a regular file");
 
     // Renaming over a file needs no write permission on the file itself, so
     // these tests are ours: a file nobody may write is not to be replaced.
     if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return failure(path, errors::permission_denied, "the file is read-only");
+        return save_failure(path, errors::permission_denied, "the file is read-only");
     // Before the access test, which reports a locked file only as EPERM.
     if (auto locked = locked_reason(target.name))
-        return failure(path, errors::permission_denied, *locked);
+        return save_failure(path, errors::permission_denied, *locked);
     if (::faccessat(AT_FDCWD, target.name.c_str(), W_OK, AT_EACCESS) != 0) {
         if (errno == EACCES)
-            return failure(path, errors::permission_denied, "permission denied (the file may not be changed by this user)");
-        return failure(path, reason_for(errno));
+            return save_failure(path, errors::permission_denied, "permission denied (the file may not be changed by this user)");
+        return save_failure(path, reason_for(errno));
     }
     return {};
 }
@@ -192,34 +133,15 @@ ErrorOr<void> check_folder(std::string const& path, std::string const& folder)
 {
     struct stat status {};
     if (::stat(folder.c_str(), &status) != 0)
-        return failure(path, reason_for(errno));
+        return save_failure(path, reason_for(errno));
     if (!S_ISDIR(status.st_mode))
-        return failure(path, errors::path_not_found, "the folder does not exist");
+        return save_failure(path, errors::path_not_found, "the folder does not exist");
     if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
         if (errno == EACCES)
-            return failure(path, errors::permission_denied, "the folder can't be written to (permission denied)");
-        return failure(path, reason_for(errno));
+            return save_failure(path, errors::permission_denied, "the folder can't be written to (permission denied)");
+        return save_failure(path, reason_for(errno));
     }
     return {};
-}
-
-Reason creation_reason(int error)
-{
-    if (error == EACCES || error == EPERM)
-        return { errors::permission_denied, "the folder can't be written to (permission denied)" };
-    if (error == EEXIST)
-        return { errors::file_io, "no free name for a temporary file could be found in the folder" };
-    return reason_for(error);
-}
-
-std::string temporary_name()
-{
-    static std::atomic<unsigned> counter { 0 };
-    auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    char name[64];
-    std::snprintf(name, sizeof name, ".zorvane-%ld-%u-%06llx.tmp", long(::getpid()), counter.fetch_add(1),
-        static_cast<unsigned long long>(now) & 0xffffffULL);
-    return name;
 }
 
 // A write past the file-size limit raises SIGXFSZ, whose default is to kill
@@ -260,60 +182,88 @@ private:
     bool m_was_pending { false };
 };
 
-void sync_folder(std::string const& folder)
-{
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-}
-
-ErrorOr<void> write_file_safely(std::string const& path, std::span<std::uint8_t const> bytes, FileSystemCalls const& calls)
+// Step one: what the name stands for, and whether it may be replaced or
+// created there.
+ErrorOr<Target> check_target(std::string const& path)
 {
     if (path.empty())
-        return failure(path, errors::path_not_found, "no file name was given");
+        return save_failure(path, errors::path_not_found, "no file name was given");
     if (path.back() == '/') {
         struct stat status {};
         if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-            return failure(path, errors::file_io, "it is a folder, not a file");
-        return failure(path, errors::file_io, "the name ends in a slash, so it can only be a folder's");
+            return save_failure(path, errors::file_io, "it is a folder, not a file");
+        return save_failure(path, errors::file_io, "the name ends in a slash, so it can only be a folder's");
     }
 
     auto resolved = resolve(path);
     if (resolved.is_error())
         return resolved.error();
-    auto const target = resolved.release_value();
+    auto target = resolved.release_value();
     if (target.status) {
         if (auto checked = check_existing(path, target); checked.is_error())
-            return checked;
+            return checked.error();
     }
-    auto const folder = folder_of(target.name);
-    if (auto checked = check_folder(path, folder); checked.is_error())
-        return checked;
+    target.folder = folder_of(target.name);
+    if (auto checked = check_folder(path, target.folder); checked.is_error())
+        return checked.error();
+    return target;
+}
 
-    FileSizeSignalBlock block;
-
-    std::string temporary;
-    int fd = -1;
-    // A clash with a leftover or a concurrent save only costs another name.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = in_folder(folder, temporary_name());
-        fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
-        if (fd >= 0 || (errno != EEXIST && errno != EINTR))
-            break;
+// The new file beside the target; it goes again unless it is kept.
+class Temporary {
+public:
+    explicit Temporary(FileSystemCalls const& calls)
+        : m_calls(calls)
+    {
     }
-    if (fd < 0)
-        return failure(path, creation_reason(errno));
+    ~Temporary()
+    {
+        m_fd.reset();
+        if (!m_name.empty())
+            m_calls.unlink(m_name.c_str());
+    }
+    Temporary(Temporary const&) = delete;
+    Temporary& operator=(Temporary const&) = delete;
 
-    auto give_up = [&](Reason const& reason) -> ErrorOr<void> {
-        if (fd >= 0)
-            calls.close(fd);
-        calls.unlink(temporary.c_str());
-        return failure(path, reason);
-    };
+    // -1 and errno when no name is free or the folder takes no new file.
+    int create(std::string const& folder, TemporaryNames& names)
+    {
+        // A clash with a leftover or a concurrent save only costs another name.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            auto name = in_folder(folder, names.next());
+            int fd = m_calls.open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                m_fd = FileDescriptor(fd, m_calls.close);
+                m_name = std::move(name);
+                return 0;
+            }
+            if (errno != EEXIST && errno != EINTR)
+                break;
+        }
+        return -1;
+    }
+
+    std::string const& name() const { return m_name; }
+    FileDescriptor& fd() { return m_fd; }
+    void keep() { m_name.clear(); }
+
+private:
+    FileSystemCalls const& m_calls;
+    std::string m_name;
+    FileDescriptor m_fd;
+};
+
+// Step two: the bytes in the temporary, with the old file's owner and mode,
+// synced to the device and closed.
+ErrorOr<void> write_temporary(std::string const& path, Target const& target, std::span<std::uint8_t const> bytes,
+    Temporary& temporary, FileSystemCalls const& calls)
+{
+    TemporaryNames names;
+    // Before a killed save's leftovers can take the room this one needs.
+    names.remove_stale(target.folder);
+    if (temporary.create(target.folder, names) != 0)
+        return save_failure(path, creation_reason(errno, target.folder));
+    int const fd = temporary.fd().get();
 
     if (target.status) {
         // Best effort: only root may give a file away, and a user may only
@@ -326,7 +276,7 @@ ErrorOr<void> write_file_safely(std::string const& path, std::span<std::uint8_t 
         if (::fchmod(fd, target.status->st_mode & 07777) != 0) {
             auto reason = reason_for(errno);
             reason.text = "its permissions could not be kept (" + reason.text + ")";
-            return give_up(reason);
+            return save_failure(path, reason);
         }
     }
 
@@ -337,11 +287,11 @@ ErrorOr<void> write_file_safely(std::string const& path, std::span<std::uint8_t 
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return give_up(reason_for(errno));
+            return save_failure(path, reason_for(errno));
         }
         // A regular file that takes nothing is full.
         if (written == 0)
-            return give_up(reason_for(ENOSPC));
+            return save_failure(path, reason_for(ENOSPC));
         data += written;
         left -= std::size_t(written);
     }
@@ -353,35 +303,55 @@ ErrorOr<void> write_file_safely(std::string const& path, std::span<std::uint8_t 
     if (synced != 0) {
         auto reason = reason_for(errno);
         reason.text = "the data could not be written out to the device (" + reason.text + ")";
-        return give_up(reason);
+        return save_failure(path, reason);
     }
 
-    // On Linux the descriptor is gone even when close reports EINTR, and the
-    // data has been synced already, so only other failures count.
-    int closed = calls.close(fd);
-    fd = -1;
-    if (closed != 0 && errno != EINTR)
-        return give_up(reason_for(errno));
+    // The data has been synced already, so only other failures count.
+    if (temporary.fd().close() != 0 && errno != EINTR)
+        return save_failure(path, reason_for(errno));
+    return {};
+}
 
-    if (calls.rename(temporary.c_str(), target.name.c_str()) != 0) {
+// Step three: the temporary takes the name, and the folder is synced so that
+// the rename lasts.
+ErrorOr<void> commit(std::string const& path, Target const& target, Temporary& temporary, FileSystemCalls const& calls)
+{
+    if (calls.rename(temporary.name().c_str(), target.name.c_str()) != 0) {
         int error = errno;
-        Reason reason;
+        SaveReason reason;
         if (error == EPERM || error == EACCES) {
             if (auto locked = locked_reason(target.name))
                 reason = { errors::permission_denied, std::string(*locked) };
             else if (error == EPERM)
                 reason = { errors::permission_denied, "the folder does not allow this file to be replaced" };
             else
-                reason = creation_reason(error);
+                reason = creation_reason(error, target.folder);
         } else {
             reason = reason_for(error);
             reason.text = "the file could not be replaced (" + reason.text + ")";
         }
-        return give_up(reason);
+        return save_failure(path, reason);
     }
+    temporary.keep();
 
-    sync_folder(folder);
+    FileDescriptor folder(::open(target.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.is_open())
+        ::fsync(folder.get());
     return {};
+}
+
+}
+
+ErrorOr<void> write_file_safely(std::string const& path, std::span<std::uint8_t const> bytes, FileSystemCalls const& calls)
+{
+    auto target = check_target(path);
+    if (target.is_error())
+        return target.error();
+    FileSizeSignalBlock block;
+    Temporary temporary(calls);
+    if (auto written = write_temporary(path, target.value(), bytes, temporary, calls); written.is_error())
+        return written;
+    return commit(path, target.value(), temporary, calls);
 }
 
 }

@@ -34,9 +34,11 @@ struct FileSystemCalls {
 // whatever was there before untouched.
 //
 // The bytes go to a new temporary file in the same folder, which is synced and
-// then renamed over the name, so the name never shows a half-written file. An
-// existing file keeps its permission bits (and, when running as root, its
-// owner); a new one gets 0666 less the umask. A symbolic link is written
+// then renamed over the name, so the name never shows a half-written file.
+// Temporaries that killed saves left in that folder are removed on the way
+// (TemporaryNames::remove_stale says which). An existing file keeps its
+// permission bits (and, when running as root, its owner); a new one gets 0666
+// less the umask. A symbolic link is written
 // through to the file it names, dangling or not, and stays a link.
 //
 // Refused: a name that is not a regular file (folder, FIFO, socket, device);
