@@ -556,11 +556,15 @@ def test_a_queue_refusing_jobs_shows_a_message_and_the_program_goes_on(session):
 
 
 def test_print_queue_faults_leave_the_program_and_the_board_and_a_later_print_works(session):
-    """Each fault met while the program runs, then mended. Those present from
-    its start are test_without_a_destination_print_shows_a_message_and_the_program_goes_on
-    and test_a_queue_refusing_jobs_shows_a_message_and_the_program_goes_on."""
+    """Each fault met while the program runs, then mended. No server, no
+    destination and a queue refusing jobs from the program's start are
+    test_without_a_destination_print_shows_a_message_and_the_program_goes_on
+    and test_a_queue_refusing_jobs_shows_a_message_and_the_program_goes_on;
+    here they come later, and go."""
     server = PrintServer(with_queue=True)
-    queue, env = server.queue, server.env()
+    queue = server.queue
+    command = lambda *args: lambda: run(*args, env=server.env())  # noqa: E731
+    signal_server = lambda number: lambda: os.kill(server.process.pid, number)  # noqa: E731
 
     def repaints_while_waiting(before):
         time.sleep(0.5)
@@ -576,17 +580,15 @@ def test_print_queue_faults_leave_the_program_and_the_board_and_a_later_print_wo
 
     rows = {  # fault, mend, what Print does meanwhile (None: takes the job without a word)
         "no print server": (server._end, server.restart, "message"),
-        "no default destination": (no_default, lambda: run("lpadmin", "-d", queue, env=env), "message"),
+        "no default destination": (no_default, command("lpadmin", "-d", queue), "message"),
         # A disabled queue is a paused printer: the print system holds the job
         # until it is enabled, so Print has nothing to report.
-        "the destination disabled": (lambda: run("cupsdisable", queue, env=env),
-                                     lambda: run("cupsenable", queue, env=env), None),
-        "the destination refusing jobs": (lambda: run("cupsreject", queue, env=env),
-                                          lambda: run("cupsaccept", queue, env=env), "message"),
+        "the destination disabled": (command("cupsdisable", queue), command("cupsenable", queue), None),
+        "the destination refusing jobs": (command("cupsreject", queue), command("cupsaccept", queue), "message"),
         # The scheduler stops reading a request this large, and the job is cancelled.
         "the job cut off by the server": (lambda: server.restart("MaxRequestSize 4k"), server.restart, "message"),
-        "the print server stopped": (lambda: os.kill(server.process.pid, signal.SIGSTOP),
-                                     lambda: os.kill(server.process.pid, signal.SIGCONT), repaints_while_waiting),
+        "the print server stopped": (signal_server(signal.SIGSTOP), signal_server(signal.SIGCONT),
+                                     repaints_while_waiting),
     }
     try:
         app = launch_with(session, server)
@@ -630,7 +632,8 @@ TESTS = [
 
 
 def _preflight():
-    missing = [tool for tool in ("cupsd", "lpadmin", "lpstat", "cupsreject", "cupsaccept", "cupsdisable", "cupsenable", "pdfinfo", "pdftoppm")
+    missing = [tool for tool in ("cupsd", "lpadmin", "lpstat", "cupsreject", "cupsaccept", "cupsdisable",
+                                 "cupsenable", "pdfinfo", "pdftoppm")
                if shutil.which(tool) is None]
     if missing:
         return f"missing tools: {', '.join(missing)}"
