@@ -66,7 +66,7 @@ std::optional<CupsCalls> look_up_cups_calls()
     find(calls.new_request, "ippNewRequest");
     find(calls.send_request, "cupsDoRequest");
     find(calls.delete_message, "ippDelete");
-    // The library stays loaded for the rest of the run, as the toolkit keeps it.
+    // Never closed: a question still under way at exit runs in it.
     if (!complete)
         return std::nullopt;
     return calls;
