@@ -5,6 +5,7 @@
 #include "forms/clipboard.h"
 #include "forms/picture.h"
 #include "forms/printer.h"
+#include "forms/qt/qt_printer.h"
 #include "forms/scale.h"
 
 #include <algorithm>
@@ -711,4 +712,11 @@ TEST_F(PrintCommand, FailingTheLastFetchLeavesThePageUnsent)
     ASSERT_EQ(device().documents.size(), 2u);
     EXPECT_EQ(device().documents[1].draws.size(), 1u);
     EXPECT_TRUE(device().documents[1].ended);
+}
+
+TEST(PrintSystem, WithoutTheLibrarysCallsAJobCountsAsTakenAndTheServerAsAnswering)
+{
+    // Nothing can be asked then: the toolkit's own lookups decide alone.
+    EXPECT_FALSE(forms::qt::refused_job(nullptr).has_value());
+    EXPECT_TRUE(forms::qt::print_server_answers(nullptr));
 }

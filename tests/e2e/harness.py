@@ -151,6 +151,11 @@ class XConnection:
         lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
         lib.XFlush.argtypes = [ctypes.c_void_p]
         lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        lib.XCreateSimpleWindow.restype = ctypes.c_ulong
+        lib.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                            ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
+        lib.XMapRaised.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        lib.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
 
         self.errors = []
 
@@ -256,6 +261,16 @@ class XConnection:
             return Image.frombuffer("RGB", (width, height), raw, "raw", "BGRX", ximage.bytes_per_line, 1).copy()
         finally:
             image.contents.f.destroy_image(image)
+
+    def pass_over(self, window, width, height):
+        """Another program's window, plain magenta, shown over `window` and
+        taken away: what it hid shows again only once the program paints it."""
+        x, y = self.origin_on_screen(window)
+        cover, ok = self._call(self.lib.XCreateSimpleWindow, self.dpy, self.root, x, y, width, height, 0, 0, 0xFF00FF)
+        check(ok and cover, "cannot make a window to pass over the program's")
+        self._call(self.lib.XMapRaised, self.dpy, cover)
+        time.sleep(0.3)
+        self._call(self.lib.XDestroyWindow, self.dpy, cover)
 
     def send_delete_window(self, window):
         """What a window manager sends when the user clicks the close box."""

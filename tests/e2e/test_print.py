@@ -27,6 +27,7 @@ import signal
 import socket
 import subprocess
 import tempfile
+import time
 import zlib
 from pathlib import Path
 
@@ -115,24 +116,29 @@ class PrintServer:
         self.queue = None
         self.config_file = None
         self.process = None
-        self._write_config()
         self.log = open(self.root / "log" / "cupsd.out", "wb")
-        self.process = subprocess.Popen(
-            ["cupsd", "-f", "-c", str(self.root / "conf" / "cupsd.conf"), "-s", str(self.root / "conf" / "cups-files.conf")],
-            stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True,
-            preexec_fn=getattr(harness, "end_with_parent", None))
         try:
-            running = poll(self._running, 20.0)
-            check(running, f"the private CUPS scheduler did not start:\n{self.error_log()}")
+            self.restart()
             if with_queue:
                 self._add_queue()
         except BaseException:
             self.stop()
             raise
 
-    def _write_config(self):
+    def restart(self, settings=""):
+        """Starts the scheduler, ending the one running; `settings` are added to its configuration."""
+        self._end()
+        self._write_config(settings)
+        self.process = subprocess.Popen(
+            ["cupsd", "-f", "-c", str(self.root / "conf" / "cupsd.conf"), "-s", str(self.root / "conf" / "cups-files.conf")],
+            stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True,
+            preexec_fn=getattr(harness, "end_with_parent", None))
+        check(poll(self._running, 20.0), f"the private CUPS scheduler did not start:\n{self.error_log()}")
+
+    def _write_config(self, settings):
         r = self.root
-        (r / "conf" / "cupsd.conf").write_text(f"""Listen {self.address}
+        (r / "conf" / "cupsd.conf").write_text(f"""{settings}
+Listen {self.address}
 LogLevel info
 WebInterface No
 Browsing No
@@ -225,17 +231,21 @@ Grp root
         return "\n".join(lines[-30:])
 
     def stop(self):
+        self._end()
+        self.log.close()
+        if self.config_file:
+            self.config_file.unlink(missing_ok=True)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def _end(self):
         if self.process and self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGCONT)
             os.killpg(self.process.pid, signal.SIGTERM)
             try:
                 self.process.wait(10)
             except subprocess.TimeoutExpired:
                 os.killpg(self.process.pid, signal.SIGKILL)
                 self.process.wait()
-        self.log.close()
-        if self.config_file:
-            self.config_file.unlink(missing_ok=True)
-        shutil.rmtree(self.root, ignore_errors=True)
 
 
 def launch_with(session, server):
@@ -486,9 +496,11 @@ def test_file_print_by_access_letters_and_again_makes_two_documents(session):
         server.stop()
 
 
-def _dismiss_message(session, app, what):
+def _dismiss_message(session, app, what, while_waiting=None):
     before = app._viewable_top_levels()
     app.key("ctrl+p")
+    if while_waiting:
+        while_waiting(before)
     boxes = poll(lambda: new_top_levels(app, before), harness.SETTLE_TIMEOUT)
     check(boxes, f"{what}: Print showed no message")
     check(app.process.poll() is None, f"{what}: the program ended")
@@ -543,16 +555,85 @@ def test_a_queue_refusing_jobs_shows_a_message_and_the_program_goes_on(session):
         server.stop()
 
 
+def test_print_queue_faults_leave_the_program_and_the_board_and_a_later_print_works(session):
+    """Each fault met while the program runs, then mended. No server, no
+    destination and a queue refusing jobs from the program's start are
+    test_without_a_destination_print_shows_a_message_and_the_program_goes_on
+    and test_a_queue_refusing_jobs_shows_a_message_and_the_program_goes_on;
+    here they come later, and go."""
+    server = PrintServer(with_queue=True)
+    queue = server.queue
+    command = lambda *args: lambda: run(*args, env=server.env())  # noqa: E731
+    signal_server = lambda number: lambda: os.kill(server.process.pid, number)  # noqa: E731
+
+    def repaints_while_waiting(before):
+        time.sleep(0.5)
+        session.server.x.pass_over(app.client, *harness.CLIENT_SIZE)
+        app.expect(board.cells, "a window passed over it while Print waited", timeout=3.0)
+        check(not new_top_levels(app, before), "the window painted only after Print gave up")
+
+    def no_default():
+        server._end()
+        printers = server.root / "conf" / "printers.conf"
+        printers.write_text(printers.read_text().replace("<DefaultPrinter ", "<Printer "))
+        server.restart()
+
+    rows = {  # fault, mend, what Print does meanwhile (None: takes the job without a word)
+        "no print server": (server._end, server.restart, "message"),
+        "no default destination": (no_default, command("lpadmin", "-d", queue), "message"),
+        # A disabled queue is a paused printer: the print system holds the job
+        # until it is enabled, so Print has nothing to report.
+        "the destination disabled": (command("cupsdisable", queue), command("cupsenable", queue), None),
+        "the destination refusing jobs": (command("cupsreject", queue), command("cupsaccept", queue), "message"),
+        # The scheduler stops reading a request this large, and the job is cancelled.
+        "the job cut off by the server": (lambda: server.restart("MaxRequestSize 4k"), server.restart, "message"),
+        "the print server stopped": (signal_server(signal.SIGSTOP), signal_server(signal.SIGCONT),
+                                     repaints_while_waiting),
+    }
+    try:
+        app = launch_with(session, server)
+        board = Board(app)
+        run_dir = Path(app.log_path).parent
+        printed = 0
+        for index, (what, (fault, mend, meanwhile)) in enumerate(rows.items()):
+            board.key(expected.PALETTE_ORDER[index])
+            board.click_socket(index * 3)
+            board.check(f"{what}: a bulb before printing")
+            files = set(run_dir.rglob("*"))
+            fault()
+            if meanwhile:
+                _dismiss_message(session, app, what, meanwhile if callable(meanwhile) else None)
+            else:
+                before = app._viewable_top_levels()
+                app.key("ctrl+p")
+                check(poll(server.pending_jobs, JOB_TIMEOUT), f"{what}: no job waits in the queue")
+                check(not poll(lambda: new_top_levels(app, before), 1.0), f"{what}: Print showed a message")
+            board.click_socket(index * 3 + 1)
+            board.check(f"{what}: a bulb after printing")
+            check(len(server.outputs()) == printed, f"{what}: a PDF was written")
+            strays = set(run_dir.rglob("*")) - files - {Path(app.log_path)}
+            check(not strays, f"{what}: files written instead of printing: {sorted(strays)}")
+            mend()
+            printed += 1 if meanwhile else 2  # a held job prints once its queue is enabled
+            if not meanwhile:
+                server.wait_for_output(printed - 1)
+            print_and_check(session, server, app, lambda: app.key("ctrl+p"), f"{what}, mended", printed)
+    finally:
+        server.stop()
+
+
 TESTS = [
     test_ctrl_p_prints_the_client_area_on_one_landscape_page,
     test_file_print_by_access_letters_and_again_makes_two_documents,
     test_without_a_destination_print_shows_a_message_and_the_program_goes_on,
     test_a_queue_refusing_jobs_shows_a_message_and_the_program_goes_on,
+    test_print_queue_faults_leave_the_program_and_the_board_and_a_later_print_works,
 ]
 
 
 def _preflight():
-    missing = [tool for tool in ("cupsd", "lpadmin", "lpstat", "cupsreject", "pdfinfo", "pdftoppm")
+    missing = [tool for tool in ("cupsd", "lpadmin", "lpstat", "cupsreject", "cupsaccept", "cupsdisable",
+                                 "cupsenable", "pdfinfo", "pdftoppm")
                if shutil.which(tool) is None]
     if missing:
         return f"missing tools: {', '.join(missing)}"
