@@ -107,8 +107,7 @@ def files_under(folder):
 
 
 def saved_files_under(folder):
-    """Files under `folder`, less the settings that Qt's file dialog keeps in
-    each run's home folder."""
+    """Files under `folder`, less each run's home folder."""
     return {p for p in files_under(folder) if "home" not in p.relative_to(folder).parts}
 
 
