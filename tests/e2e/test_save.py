@@ -416,9 +416,9 @@ def test_failed_save_is_reported_and_the_program_goes_on(session):
 def start_clipboard_manager(app):
     """xclipboard takes each new clipboard text over from the program that set
     it and serves its own copy; it opens away from the program's window."""
-    manager = subprocess.Popen(["xclipboard", "-geometry", "+800+600"], env={**os.environ, "DISPLAY": app.server.display},
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True,
-                               preexec_fn=harness.end_with_parent)
+    manager = subprocess.Popen(["xclipboard", "-geometry", "+800+600"],
+                               env={**os.environ, "DISPLAY": app.server.display}, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True, preexec_fn=harness.end_with_parent)
     check(poll(lambda: clipboard_targets(app), harness.SETTLE_TIMEOUT), "xclipboard never took the clipboard")
     return manager
 
