@@ -26,6 +26,10 @@ void save_steps(Form& main_window)
         return;
 
     PictureRef taken_back = picture_from_clipboard();
+    // Another program put something that is no picture there meanwhile.
+    if (!taken_back)
+        raise({ errors::invalid_picture,
+            "Invalid picture: the clipboard holds no picture, so nothing was written to " + name });
     must(SavePicture(taken_back, name));
 }
 

@@ -668,14 +668,18 @@ class Session:
         self.current_test = "test"
         self.server = XServer(self.workdir)
 
-    def launch(self):
+    def launch(self, prefix=(), home_files=()):
         """Starts the program and waits until its fresh window shows its first
-        complete frame."""
+        complete frame. `prefix` goes before the program's command line; the
+        empty files `home_files` are made in its fresh home folder first."""
         self.launches += 1
         run = self.workdir / f"run{self.launches}"
         home, runtime = run / "home", run / "runtime"
         home.mkdir(parents=True)
         runtime.mkdir(mode=0o700)
+        for name in home_files:
+            (home / name).parent.mkdir(parents=True, exist_ok=True)
+            (home / name).touch()
         env = {k: v for k, v in os.environ.items()
                if k not in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "XAUTHORITY")}
         env.update(DISPLAY=self.server.display, QT_QPA_PLATFORM="xcb", HOME=str(home),
@@ -683,10 +687,11 @@ class Session:
                    XDG_CACHE_HOME=str(home / ".cache"), XDG_DATA_HOME=str(home / ".local/share"))
         log_path = run / "output.log"
         with open(log_path, "wb") as log:
-            process = subprocess.Popen([self.executable], env=env, cwd=run, stdin=subprocess.DEVNULL,
+            process = subprocess.Popen([*prefix, self.executable], env=env, cwd=run, stdin=subprocess.DEVNULL,
                                        stdout=log, stderr=subprocess.STDOUT, start_new_session=True,
                                        preexec_fn=end_with_parent)
         app = App(self, process, log_path)
+        app.home = home
         self.apps.append(app)
         app.wait_for_window()
         app.wait_until_settled()

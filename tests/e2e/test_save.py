@@ -107,8 +107,7 @@ def files_under(folder):
 
 
 def saved_files_under(folder):
-    """Files under `folder`, less the settings that Qt's file dialog keeps in
-    each run's home folder."""
+    """Files under `folder`, less each run's home folder."""
     return {p for p in files_under(folder) if "home" not in p.relative_to(folder).parts}
 
 
@@ -226,8 +225,8 @@ def check_bmp(app, path, shot, what):
                               f"opened:\n{detail}\n(saved {paths})")
 
 
-def board_with_bulbs(session):
-    board = Board(session.launch())
+def board_with_bulbs(session, **launch):
+    board = Board(session.launch(**launch))
     board.click_socket(0)
     board.key(RED)
     for index in (29, 30, 200):
@@ -357,12 +356,13 @@ def test_name_is_used_as_typed(session):
     check(written == set(names), f"the folder holds {sorted(written)}, expected {sorted(names)}")
 
 
-def failed_save(app, path, reply_replace):
+def failed_save(app, path, reply_replace, meanwhile=lambda: None):
     """A save under `path` that cannot be written: the dialog closes, the
     program shows the failure in a box of its own and goes on once the box is
-    dismissed. Returns the box's picture."""
+    dismissed; `meanwhile` runs while the dialog is open. Returns its picture."""
     dialog = open_dialog(app)
     dialog.type(str(path))
+    meanwhile()
     dialog.key("Return")
     if reply_replace:
         confirm_replace(app, dialog)
@@ -411,6 +411,50 @@ def test_failed_save_is_reported_and_the_program_goes_on(session):
     check_bmp(app, good, shot, "the save after two failed ones")
 
 
+# --- what else is on the desktop ---
+
+def start_clipboard_manager(app):
+    """xclipboard takes each new clipboard text over from the program that set
+    it and serves its own copy; it opens away from the program's window."""
+    manager = subprocess.Popen(["xclipboard", "-geometry", "+800+600"],
+                               env={**os.environ, "DISPLAY": app.server.display}, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True, preexec_fn=harness.end_with_parent)
+    check(poll(lambda: clipboard_targets(app), harness.SETTLE_TIMEOUT), "xclipboard never took the clipboard")
+    return manager
+
+
+# What is around the program: how it starts, a clipboard manager beside it,
+# whether it may write files. It leaves no settings in its home folder.
+LOCK = ".config/QtProject.conf.lock"
+AROUND = [
+    ("a clipboard manager", {}, True, True),
+    ("a fresh empty settings lock", dict(home_files=[LOCK]), False, True),
+    ("no room for any file", dict(prefix=["prlimit", "--fsize=0"]), False, False),
+]
+
+
+def test_save_with_things_around(session):
+    for what, launch, with_manager, writes in AROUND:
+        board = board_with_bulbs(session, **launch)
+        app, out = board.app, folder(session, what.replace(" ", "-"))
+        manager = start_clipboard_manager(app) if with_manager else None
+        try:
+            if writes:
+                shot = app.screenshot()
+                save_as(app, out / "kept.bmp")
+                check_bmp(app, out / "kept.bmp", shot, f"a save beside {what}")
+            # Text copied while the dialog is open replaces the capture: no picture to write.
+            failed_save(app, out / "replaced.bmp", False, lambda: set_clipboard_text(app, "copied meanwhile"))
+            check(files_under(out) == ({out / "kept.bmp"} if writes else set()), f"{what}: {sorted(files_under(out))}")
+            board.check(f"the board, beside {what}")
+            left = files_under(app.home / ".config") - {app.home / name for name in launch.get("home_files", ())}
+            check(not left, f"beside {what}, the program left {sorted(map(str, left))}")
+        finally:
+            if manager:
+                harness._end(manager)
+            session.end_apps()
+
+
 TESTS = [
     test_ctrl_s_writes_the_client_area_as_it_was,
     test_file_save_by_access_letters_writes_the_same,
@@ -419,10 +463,11 @@ TESTS = [
     test_typed_extension_is_kept_and_a_bare_name_gets_bmp,
     test_name_is_used_as_typed,
     test_failed_save_is_reported_and_the_program_goes_on,
+    test_save_with_things_around,
 ]
 
 if __name__ == "__main__":
-    for tool in ("xclip",):
+    for tool in ("xclip", "xclipboard", "prlimit"):
         if shutil.which(tool) is None:
             print(f"{tool} is missing; scripts/deps installs it", file=sys.stderr)
             sys.exit(2)

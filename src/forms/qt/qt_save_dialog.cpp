@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSettings>
 
 namespace forms::qt {
 
@@ -135,6 +136,26 @@ public:
 
 }
 
+namespace {
+
+// Qt's file dialog reads its history and last folder from the user's
+// settings file ("QtProject", native format) when it is made, and writes them
+// back under a lock file when it goes; this program keeps nothing between
+// runs. Settings files are put in a folder below /dev/null, where no file can
+// be: there is nothing to read, and no lock or file can be made.
+void keep_no_settings()
+{
+    static bool const kept_nowhere = [] {
+        for (auto format : { QSettings::NativeFormat, QSettings::IniFormat })
+            for (auto scope : { QSettings::UserScope, QSettings::SystemScope })
+                QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+        return true;
+    }();
+    (void)kept_nowhere;
+}
+
+}
+
 int QtSaveDialog::run_dialog(QFileDialog& dialog)
 {
     return dialog.exec();
@@ -142,8 +163,12 @@ int QtSaveDialog::run_dialog(QFileDialog& dialog)
 
 ErrorOr<std::string> QtSaveDialog::show_save_dialog(Form& owner, FileDialogRequest const& request)
 {
+    keep_no_settings();
     QWidget* parent = m_windows.window_of(owner);
     SaveFileDialog dialog(parent);
+    // What the dialog would have kept in the settings file lasts the run.
+    if (!m_state.isEmpty())
+        dialog.restoreState(m_state);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -157,6 +182,7 @@ ErrorOr<std::string> QtSaveDialog::show_save_dialog(Form& owner, FileDialogReque
     if (!request.file_name.empty())
         dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(request.file_name)));
     int const answer = run_dialog(dialog);
+    m_state = dialog.saveState();
     // Without a window manager nobody hands the focus back to the owner.
     if (parent && parent->isVisible())
         parent->activateWindow();

@@ -6,6 +6,8 @@
 
 #include "forms/host.h"
 
+#include <QByteArray>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,7 @@ protected:
 
 private:
     QtWindows& m_windows;
+    QByteArray m_state;
 };
 
 // "description|pattern|description|pattern..." as name filters for a file
