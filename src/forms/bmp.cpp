@@ -69,6 +69,54 @@ std::optional<InfoHeader> read_info_header(StoredBytes bytes, std::size_t at)
 
 std::size_t row_stride(std::int64_t width) { return (std::size_t(width) * 3 + 3) & ~std::size_t(3); }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Five pixels at a time with one byte shuffle. The sixteenth byte of each
+// store is the next pixel's, unswapped, until the next store or the caller's
+// tail puts it right; no store reaches past `size`. Returns the bytes done.
+__attribute__((target("ssse3"))) std::size_t swap_red_blue_ssse3(std::uint8_t const* source, std::uint8_t* target, std::size_t size)
+{
+    __m128i const order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    std::size_t at = 0;
+    for (; at + 46 <= size; at += 45) {
+        __m128i const first = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at));
+        __m128i const second = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at + 15));
+        __m128i const third = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at + 30));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at), _mm_shuffle_epi8(first, order));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at + 15), _mm_shuffle_epi8(second, order));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at + 30), _mm_shuffle_epi8(third, order));
+    }
+    for (; at + 16 <= size; at += 15) {
+        __m128i const pixels = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at), _mm_shuffle_epi8(pixels, order));
+    }
+    return at;
+}
+
+bool has_ssse3()
+{
+    static bool const has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return has;
+}
+#endif
+
+// One row from red-green-blue to blue-green-red, or back: the same swap.
+void swap_red_blue(std::uint8_t const* source, std::uint8_t* target, std::size_t size)
+{
+    std::size_t at = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (has_ssse3())
+        at = swap_red_blue_ssse3(source, target, size);
+#endif
+    for (; at < size; at += 3) {
+        target[at] = source[at + 2];
+        target[at + 1] = source[at + 1];
+        target[at + 2] = source[at];
+    }
+}
+
 // Rows of blue-green-red pixels from `at`, padded to four bytes; the last row
 // may lack its padding.
 std::optional<Surface> read_pixels(StoredBytes bytes, std::size_t at, int width, int height, bool top_down)
@@ -80,12 +128,7 @@ std::optional<Surface> read_pixels(StoredBytes bytes, std::size_t at, int width,
     Surface surface(width, height);
     for (int y = 0; y < height; ++y) {
         auto const* source = bytes.data() + at + stride * std::size_t(top_down ? y : height - 1 - y);
-        auto* target = surface.row(y);
-        for (int x = 0; x < width; ++x) {
-            target[x * 3] = source[x * 3 + 2];
-            target[x * 3 + 1] = source[x * 3 + 1];
-            target[x * 3 + 2] = source[x * 3];
-        }
+        swap_red_blue(source, surface.row(y), std::size_t(width) * 3);
     }
     return surface;
 }
@@ -129,54 +172,6 @@ void put_info_header(Writer& out, int width, int height, std::uint32_t image_siz
     out.put32(std::uint32_t(ppm));
     out.put32(0); // colours used
     out.put32(0); // colours important
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// Five pixels at a time with one byte shuffle. The sixteenth byte of each
-// store is the next pixel's, unswapped, until the next store or the caller's
-// tail puts it right; no store reaches past `size`. Returns the bytes done.
-__attribute__((target("ssse3"))) std::size_t swap_red_blue_ssse3(std::uint8_t const* source, std::uint8_t* target, std::size_t size)
-{
-    __m128i const order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
-    std::size_t at = 0;
-    for (; at + 46 <= size; at += 45) {
-        __m128i const first = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at));
-        __m128i const second = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at + 15));
-        __m128i const third = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at + 30));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at), _mm_shuffle_epi8(first, order));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at + 15), _mm_shuffle_epi8(second, order));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at + 30), _mm_shuffle_epi8(third, order));
-    }
-    for (; at + 16 <= size; at += 15) {
-        __m128i const pixels = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at), _mm_shuffle_epi8(pixels, order));
-    }
-    return at;
-}
-
-bool has_ssse3()
-{
-    static bool const has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("ssse3") != 0;
-    }();
-    return has;
-}
-#endif
-
-// One row from red-green-blue to blue-green-red.
-void swap_red_blue(std::uint8_t const* source, std::uint8_t* target, std::size_t size)
-{
-    std::size_t at = 0;
-#if defined(__x86_64__) || defined(__i386__)
-    if (has_ssse3())
-        at = swap_red_blue_ssse3(source, target, size);
-#endif
-    for (; at < size; at += 3) {
-        target[at] = source[at + 2];
-        target[at + 1] = source[at + 1];
-        target[at + 2] = source[at];
-    }
 }
 
 // Bottom-up rows of blue-green-red pixels, padded to four bytes. The padding
