@@ -42,6 +42,9 @@ forms::WindowDesc tarvo1_description()
 
     auto selected_text = Colour::system(forms::system_colours::highlight_text);
     auto& controls = window.controls;
+    // Fifteen controls around the board, its sockets and the background: sized
+    // once, as the hundreds of descriptions are built at every start.
+    controls.reserve(15 + std::size_t(socket_count) + 1);
 
     ControlDesc dialog;
     dialog.kind = ControlKind::CommonDialog;

@@ -3,6 +3,10 @@
 #include <cstddef>
 #include <optional>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#endif
+
 namespace forms {
 
 namespace {
@@ -65,6 +69,54 @@ std::optional<InfoHeader> read_info_header(StoredBytes bytes, std::size_t at)
 
 std::size_t row_stride(std::int64_t width) { return (std::size_t(width) * 3 + 3) & ~std::size_t(3); }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Five pixels at a time with one byte shuffle. The sixteenth byte of each
+// store is the next pixel's, unswapped, until the next store or the caller's
+// tail puts it right; no store reaches past `size`. Returns the bytes done.
+__attribute__((target("ssse3"))) std::size_t swap_red_blue_ssse3(std::uint8_t const* source, std::uint8_t* target, std::size_t size)
+{
+    __m128i const order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    std::size_t at = 0;
+    for (; at + 46 <= size; at += 45) {
+        __m128i const first = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at));
+        __m128i const second = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at + 15));
+        __m128i const third = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at + 30));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at), _mm_shuffle_epi8(first, order));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at + 15), _mm_shuffle_epi8(second, order));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at + 30), _mm_shuffle_epi8(third, order));
+    }
+    for (; at + 16 <= size; at += 15) {
+        __m128i const pixels = _mm_loadu_si128(reinterpret_cast<__m128i const*>(source + at));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + at), _mm_shuffle_epi8(pixels, order));
+    }
+    return at;
+}
+
+bool has_ssse3()
+{
+    static bool const has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return has;
+}
+#endif
+
+// One row from red-green-blue to blue-green-red, or back: the same swap.
+void swap_red_blue(std::uint8_t const* source, std::uint8_t* target, std::size_t size)
+{
+    std::size_t at = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (has_ssse3())
+        at = swap_red_blue_ssse3(source, target, size);
+#endif
+    for (; at < size; at += 3) {
+        target[at] = source[at + 2];
+        target[at + 1] = source[at + 1];
+        target[at + 2] = source[at];
+    }
+}
+
 // Rows of blue-green-red pixels from `at`, padded to four bytes; the last row
 // may lack its padding.
 std::optional<Surface> read_pixels(StoredBytes bytes, std::size_t at, int width, int height, bool top_down)
@@ -76,56 +128,60 @@ std::optional<Surface> read_pixels(StoredBytes bytes, std::size_t at, int width,
     Surface surface(width, height);
     for (int y = 0; y < height; ++y) {
         auto const* source = bytes.data() + at + stride * std::size_t(top_down ? y : height - 1 - y);
-        auto* target = surface.row(y);
-        for (int x = 0; x < width; ++x) {
-            target[x * 3] = source[x * 3 + 2];
-            target[x * 3 + 1] = source[x * 3 + 1];
-            target[x * 3 + 2] = source[x * 3];
-        }
+        swap_red_blue(source, surface.row(y), std::size_t(width) * 3);
     }
     return surface;
 }
 
-void put16(std::vector<std::uint8_t>& out, std::uint32_t value)
+// Little-endian fields written in place, into a buffer sized beforehand.
+class Writer {
+public:
+    explicit Writer(std::uint8_t* at)
+        : m_at(at)
+    {
+    }
+
+    std::uint8_t* at() const { return m_at; }
+    void skip(std::size_t count) { m_at += count; }
+    void put8(std::uint8_t value) { *m_at++ = value; }
+    void put16(std::uint32_t value)
+    {
+        put8(std::uint8_t(value));
+        put8(std::uint8_t(value >> 8));
+    }
+    void put32(std::uint32_t value)
+    {
+        put16(value & 0xffff);
+        put16(value >> 16);
+    }
+
+private:
+    std::uint8_t* m_at;
+};
+
+void put_info_header(Writer& out, int width, int height, std::uint32_t image_size, std::int32_t ppm)
 {
-    out.push_back(std::uint8_t(value));
-    out.push_back(std::uint8_t(value >> 8));
+    out.put32(info_header_size);
+    out.put32(std::uint32_t(width));
+    out.put32(std::uint32_t(height));
+    out.put16(1);  // planes
+    out.put16(24); // bits a pixel
+    out.put32(bi_rgb);
+    out.put32(image_size);
+    out.put32(std::uint32_t(ppm));
+    out.put32(std::uint32_t(ppm));
+    out.put32(0); // colours used
+    out.put32(0); // colours important
 }
 
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value)
+// Bottom-up rows of blue-green-red pixels, padded to four bytes. The padding
+// is left as it is: the buffer comes zeroed.
+void put_pixels(Writer& out, Surface const& pixels)
 {
-    put16(out, value & 0xffff);
-    put16(out, value >> 16);
-}
-
-void put_info_header(std::vector<std::uint8_t>& out, int width, int height, std::uint32_t image_size, std::int32_t ppm)
-{
-    put32(out, info_header_size);
-    put32(out, std::uint32_t(width));
-    put32(out, std::uint32_t(height));
-    put16(out, 1);  // planes
-    put16(out, 24); // bits a pixel
-    put32(out, bi_rgb);
-    put32(out, image_size);
-    put32(out, std::uint32_t(ppm));
-    put32(out, std::uint32_t(ppm));
-    put32(out, 0); // colours used
-    put32(out, 0); // colours important
-}
-
-// Bottom-up rows of blue-green-red pixels, padded to four bytes.
-void put_pixels(std::vector<std::uint8_t>& out, Surface const& pixels)
-{
-    std::size_t stride = row_stride(pixels.width());
-    std::size_t padding = stride - std::size_t(pixels.width()) * 3;
+    std::size_t const stride = row_stride(pixels.width());
     for (int y = pixels.height() - 1; y >= 0; --y) {
-        auto const* source = pixels.row(y);
-        for (int x = 0; x < pixels.width(); ++x) {
-            out.push_back(source[x * 3 + 2]);
-            out.push_back(source[x * 3 + 1]);
-            out.push_back(source[x * 3]);
-        }
-        out.insert(out.end(), padding, 0);
+        swap_red_blue(pixels.row(y), out.at(), std::size_t(pixels.width()) * 3);
+        out.skip(stride);
     }
 }
 
@@ -154,16 +210,16 @@ std::vector<std::uint8_t> encode_bmp(Surface const& pixels)
 {
     std::uint32_t image_size = std::uint32_t(row_stride(pixels.width()) * std::size_t(pixels.height()));
     std::uint32_t offset = file_header_size + info_header_size;
-    std::vector<std::uint8_t> out;
-    out.reserve(offset + image_size);
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, offset + image_size);
-    put32(out, 0); // reserved
-    put32(out, offset);
+    std::vector<std::uint8_t> bytes(offset + image_size);
+    Writer out(bytes.data());
+    out.put8('B');
+    out.put8('M');
+    out.put32(offset + image_size);
+    out.put32(0); // reserved
+    out.put32(offset);
     put_info_header(out, pixels.width(), pixels.height(), image_size, pixels_per_metre);
     put_pixels(out, pixels);
-    return out;
+    return bytes;
 }
 
 ErrorOr<Surface> decode_ico(StoredBytes bytes)
@@ -212,23 +268,23 @@ std::vector<std::uint8_t> encode_ico(Surface const& pixels)
     std::uint32_t image_size = std::uint32_t(info_header_size + colour_size + mask_size);
     std::uint32_t image_offset = icon_dir_size + icon_entry_size;
 
-    std::vector<std::uint8_t> out;
-    out.reserve(image_offset + image_size);
-    put16(out, 0); // reserved
-    put16(out, 1); // an icon, not a cursor
-    put16(out, 1); // one image
-    out.push_back(std::uint8_t(width));  // 256 is stored as 0
-    out.push_back(std::uint8_t(height));
-    out.push_back(0); // no palette
-    out.push_back(0); // reserved
-    put16(out, 1);    // planes
-    put16(out, 24);   // bits a pixel
-    put32(out, image_size);
-    put32(out, image_offset);
+    // The mask stays as the buffer comes: zero.
+    std::vector<std::uint8_t> bytes(image_offset + image_size);
+    Writer out(bytes.data());
+    out.put16(0); // reserved
+    out.put16(1); // an icon, not a cursor
+    out.put16(1); // one image
+    out.put8(std::uint8_t(width)); // 256 is stored as 0
+    out.put8(std::uint8_t(height));
+    out.put8(0);   // no palette
+    out.put8(0);   // reserved
+    out.put16(1);  // planes
+    out.put16(24); // bits a pixel
+    out.put32(image_size);
+    out.put32(image_offset);
     put_info_header(out, width, height * 2, std::uint32_t(colour_size + mask_size), 0);
     put_pixels(out, pixels);
-    out.insert(out.end(), mask_size, 0);
-    return out;
+    return bytes;
 }
 
 }

@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <variant>
 
 namespace forms {
@@ -58,11 +60,18 @@ struct WindowObject {
     Form* form { nullptr };
 };
 
-using Object = std::variant<BitmapObject, PaletteObject, DcObject, WindowObject>;
+// A palette is a kilobyte: kept apart, so that every other object in the
+// table (a bitmap for each of hundreds of pictures) stays small.
+using Object = std::variant<BitmapObject, std::unique_ptr<PaletteObject>, DcObject, WindowObject>;
+
+// The alternative of Object that holds a T.
+template<typename T>
+using StoredObject = std::conditional_t<std::is_same_v<T, PaletteObject>, std::unique_ptr<PaletteObject>, T>;
 
 class HandleTable {
 public:
     Handle add(Object object);
+    Handle add(PaletteObject palette) { return add(std::make_unique<PaletteObject>(std::move(palette))); }
     bool remove(Handle handle);
     bool contains(Handle handle) const { return m_objects.contains(handle); }
 
@@ -72,7 +81,11 @@ public:
         auto it = m_objects.find(handle);
         if (it == m_objects.end())
             return nullptr;
-        return std::get_if<T>(&it->second);
+        auto* stored = std::get_if<StoredObject<T>>(&it->second);
+        if constexpr (std::is_same_v<T, PaletteObject>)
+            return stored ? stored->get() : nullptr;
+        else
+            return stored;
     }
 
     template<typename T>
@@ -80,7 +93,7 @@ public:
     {
         std::size_t n = 0;
         for (auto const& [handle, object] : m_objects)
-            n += std::holds_alternative<T>(object) ? 1 : 0;
+            n += std::holds_alternative<StoredObject<T>>(object) ? 1 : 0;
         return n;
     }
 

@@ -479,7 +479,7 @@ def test_ctrl_p_prints_the_client_area_on_one_landscape_page(session):
     # only: the page still comes from the program's own hand-over.
     for with_manager in (False, True):
         server = PrintServer(with_queue=True)
-        manager = None
+        app = manager = None
         try:
             app = launch_with(session, server)
             draw_something(app)
@@ -488,6 +488,8 @@ def test_ctrl_p_prints_the_client_area_on_one_landscape_page(session):
         finally:
             if manager:
                 manager.kill()
+            if app:
+                app.stop()
             server.stop()
 
 

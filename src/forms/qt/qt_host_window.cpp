@@ -17,14 +17,7 @@
 
 #include <utility>
 
-#include <cstdlib>
-
 namespace forms::qt {
-
-namespace {
-// For the launch benchmark: end the process as soon as the first frame is out.
-bool const exit_after_first_frame = qEnvironmentVariableIsSet("ZORVANE_BENCH_EXIT_AFTER_FIRST_FRAME");
-}
 
 Canvas::Canvas(HostWindow& window, int width, int height)
     : QWidget(&window)
@@ -63,9 +56,6 @@ void Canvas::paintEvent(QPaintEvent* event)
         for (QRect const& part : rest)
             painter.fillRect(part, Qt::black);
     }
-    // Queued, so the backing store is flushed to the screen before the exit.
-    if (exit_after_first_frame)
-        QMetaObject::invokeMethod(this, [] { std::_Exit(0); }, Qt::QueuedConnection);
 }
 
 void Canvas::mousePressEvent(QMouseEvent* event)
