@@ -164,8 +164,11 @@ int run_application(int argc, char** argv, std::function<void()> start)
             say(*problem);
             return 1;
         }
-        HeldMessages held;
-        own_app.emplace(app_argc, argv);
+        {
+            HeldMessages held;
+            own_app.emplace(app_argc, argv);
+        }
+        release_display_check();
     }
     if (auto problem = undrawable_display(x_display_name(arguments, environment))) {
         say(*problem);

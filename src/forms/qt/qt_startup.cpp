@@ -32,30 +32,42 @@ std::string option_value(std::vector<std::string> const& arguments, std::string_
     return found;
 }
 
+struct XConnection;
+using XDisconnect = void (*)(XConnection*);
+
+// The connection that found the display open, held until the toolkit has its
+// own: a server left with no client resets itself (Xvfb does unless told
+// not to), and the toolkit would wait for that.
+struct HeldX {
+    void* library { nullptr };
+    XConnection* connection { nullptr };
+    XDisconnect disconnect { nullptr };
+} held_x;
+
 // Connects as the toolkit will, authorisation included. libxcb is loaded
 // here rather than linked: the toolkit's X plugin loads it anyway, and the
 // program itself never talks X. Nothing when the library is missing: the
 // toolkit then says so itself.
 std::optional<bool> x_display_opens(std::string const& name)
 {
-    struct Connection;
-    using Connect = Connection* (*)(char const*, int*);
-    using HasError = int (*)(Connection*);
-    using Disconnect = void (*)(Connection*);
+    using Connect = XConnection* (*)(char const*, int*);
+    using HasError = int (*)(XConnection*);
     void* library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
     if (!library)
         return std::nullopt;
     auto connect = reinterpret_cast<Connect>(dlsym(library, "xcb_connect"));
     auto has_error = reinterpret_cast<HasError>(dlsym(library, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(library, "xcb_disconnect"));
-    std::optional<bool> opens;
-    if (connect && has_error && disconnect) {
-        // Never null: a failed connection is an error object to free all the same.
-        Connection* connection = connect(name.c_str(), nullptr);
-        opens = has_error(connection) == 0;
-        disconnect(connection);
+    auto disconnect = reinterpret_cast<XDisconnect>(dlsym(library, "xcb_disconnect"));
+    if (!connect || !has_error || !disconnect) {
+        dlclose(library);
+        return std::nullopt;
     }
-    dlclose(library);
+    release_display_check();
+    // Never null: a failed connection is an error object to free all the same.
+    held_x = { library, connect(name.c_str(), nullptr), disconnect };
+    bool const opens = has_error(held_x.connection) == 0;
+    if (!opens)
+        release_display_check();
     return opens;
 }
 
@@ -112,6 +124,15 @@ std::optional<std::string> quoted_after(std::string const& message, std::string_
     return message.substr(at, end - at);
 }
 
+}
+
+void release_display_check()
+{
+    if (held_x.connection)
+        held_x.disconnect(held_x.connection);
+    if (held_x.library)
+        dlclose(held_x.library);
+    held_x = {};
 }
 
 std::string x_display_name(std::vector<std::string> const& arguments, EnvironmentLookup const& environment)

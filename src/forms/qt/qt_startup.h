@@ -20,6 +20,10 @@ using EnvironmentLookup = std::function<char const*(char const*)>;
 // when one is a platform with no display to reach (offscreen, say).
 std::optional<std::string> unreachable_display(std::vector<std::string> const& arguments, EnvironmentLookup const& environment);
 
+// Lets go of what unreachable_display() holds on to: the display it found,
+// kept open until the toolkit has connected to it too.
+void release_display_check();
+
 // The X display the toolkit connects to: -display's argument, else DISPLAY.
 std::string x_display_name(std::vector<std::string> const& arguments, EnvironmentLookup const& environment);
 
