@@ -1,10 +1,13 @@
 #include "qt_startup.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -44,11 +47,36 @@ struct HeldX {
     XDisconnect disconnect { nullptr };
 } held_x;
 
+// What `connect` writes on stderr, kept instead: libxcb writes there the
+// reason a server gives for refusing a connection ("Authorization required").
+template<typename Connect>
+std::string quietly(Connect const& connect)
+{
+    int pipe_ends[2];
+    if (pipe2(pipe_ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        connect();
+        return {};
+    }
+    std::fflush(stderr);
+    int const saved = dup(STDERR_FILENO);
+    dup2(pipe_ends[1], STDERR_FILENO);
+    connect();
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    close(pipe_ends[1]);
+    char buffer[256];
+    ssize_t const length = read(pipe_ends[0], buffer, sizeof(buffer));
+    close(pipe_ends[0]);
+    std::string said(buffer, std::size_t(std::max<ssize_t>(length, 0)));
+    said = said.substr(0, said.find('\n'));
+    return said;
+}
+
 // Connects as the toolkit will, authorisation included. libxcb is loaded
 // here rather than linked: the toolkit's X plugin loads it anyway, and the
 // program itself never talks X. Nothing when the library is missing: the
 // toolkit then says so itself.
-std::optional<bool> x_display_opens(std::string const& name)
+std::optional<bool> x_display_opens(std::string const& name, std::string& refusal)
 {
     using Connect = XConnection* (*)(char const*, int*);
     using HasError = int (*)(XConnection*);
@@ -64,7 +92,8 @@ std::optional<bool> x_display_opens(std::string const& name)
     }
     release_display_check();
     // Never null: a failed connection is an error object to free all the same.
-    held_x = { library, connect(name.c_str(), nullptr), disconnect };
+    held_x = { library, nullptr, disconnect };
+    refusal = quietly([&] { held_x.connection = connect(name.c_str(), nullptr); });
     bool const opens = has_error(held_x.connection) == 0;
     if (!opens)
         release_display_check();
@@ -161,10 +190,11 @@ std::optional<std::string> unreachable_display(std::vector<std::string> const& a
                 x_problem = "no display is set (DISPLAY is empty)";
                 continue;
             }
-            auto const opens = x_display_opens(display);
+            std::string refusal;
+            auto const opens = x_display_opens(display, refusal);
             if (opens.value_or(true))
                 return std::nullopt;
-            x_problem = "the X display " + display + " cannot be opened";
+            x_problem = "the X display " + display + " cannot be opened" + (refusal.empty() ? "" : " (" + refusal + ")");
         } else if (name.starts_with("wayland")) {
             if (wayland_display_answers(environment))
                 return std::nullopt;
