@@ -59,6 +59,12 @@ std::string quietly(Connect const& connect)
     }
     std::fflush(stderr);
     int const saved = dup(STDERR_FILENO);
+    if (saved < 0) {
+        close(pipe_ends[0]);
+        close(pipe_ends[1]);
+        connect();
+        return {};
+    }
     dup2(pipe_ends[1], STDERR_FILENO);
     connect();
     dup2(saved, STDERR_FILENO);
@@ -91,8 +97,8 @@ std::optional<bool> x_display_opens(std::string const& name, std::string& refusa
         return std::nullopt;
     }
     release_display_check();
-    // Never null: a failed connection is an error object to free all the same.
     held_x = { library, nullptr, disconnect };
+    // Never null: a failed connection is an error object to free all the same.
     refusal = quietly([&] { held_x.connection = connect(name.c_str(), nullptr); });
     bool const opens = has_error(held_x.connection) == 0;
     if (!opens)
