@@ -94,16 +94,39 @@ private:
     std::vector<Message> m_messages;
 };
 
+// Ports that do nothing, for the static destructors at exit.
+class InertHost final : public Host {
+public:
+    InertHost()
+    {
+        set_windows(&m_windows);
+        set_text(&m_text);
+        set_clipboard(&m_clipboard);
+        set_save_dialog(&m_save_dialog);
+        set_printers(&m_printers);
+        set_application(&m_application);
+    }
+
+private:
+    WindowPort m_windows;
+    TextPort m_text;
+    ClipboardPort m_clipboard;
+    SaveDialogPort m_save_dialog;
+    PrinterPort m_printers;
+    ApplicationPort m_application;
+};
+
 // The toolkit ends the process with exit(1) from inside the event loop when
 // its display goes away (the X server killed, or its connection killed). The
 // windows' global instances are destroyed after that, and their forms would
-// hand their windows back to a toolkit half torn down: they find no host
-// instead. Registered after those instances were made, so it runs before
-// their destructors.
+// hand their windows back to a toolkit half torn down: they find ports that
+// do nothing instead, made then and never freed, so that no static destructor
+// can have run before them. Registered after those instances were made, so it
+// runs before their destructors.
 void let_go_of_host_at_exit()
 {
     static bool const registered = [] {
-        std::atexit([] { Runtime::the().set_host(nullptr); });
+        std::atexit([] { Runtime::the().set_host(new InertHost); });
         return true;
     }();
     (void)registered;
