@@ -15,16 +15,16 @@ namespace {
 
 // Stored pictures are decoded once; every control that shows one gets a bitmap
 // of its own over the same pixels.
-std::shared_ptr<Surface> decoded(StoredBytes bytes)
+ErrorOr<std::shared_ptr<Surface>> decoded(StoredBytes bytes)
 {
     static std::map<std::uint8_t const*, std::shared_ptr<Surface>> cache;
     if (bytes.empty())
-        return nullptr;
+        return std::shared_ptr<Surface>();
     auto& slot = cache[bytes.data()];
     if (!slot) {
         auto surface = decode_bmp(bytes);
         if (surface.is_error())
-            return nullptr;
+            return surface.error();
         slot = std::make_shared<Surface>(surface.release_value());
     }
     return slot;
@@ -117,7 +117,8 @@ void Form::build()
         control->m_rect = pixel_rect(desc);
         switch (desc.kind) {
         case ControlKind::Image:
-            if (auto pixels = decoded(desc.picture))
+            // Load has decoded every stored picture already.
+            if (auto pixels = decoded(desc.picture).release_value())
                 control->m_picture = make_picture(std::move(pixels));
             break;
         case ControlKind::Label: {
@@ -154,6 +155,12 @@ ErrorOr<void> Form::Load()
     if (m_loaded)
         return {};
     TRY(Runtime::the().check(FaultPoint::load));
+    // A stored picture that cannot be decoded fails the load rather than
+    // leaving its control blank.
+    for (auto const& desc : m_desc.controls) {
+        if (desc.kind == ControlKind::Image)
+            TRY(decoded(desc.picture));
+    }
     build();
     m_loaded = true;
     ++m_load_count;

@@ -156,6 +156,7 @@ class XConnection:
                                             ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
         lib.XMapRaised.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
         lib.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        lib.XKillClient.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
 
         self.errors = []
 
@@ -272,6 +273,11 @@ class XConnection:
         time.sleep(0.3)
         self._call(self.lib.XDestroyWindow, self.dpy, cover)
 
+    def kill_client(self, window):
+        """Closes the connection of the client that made `window`, as xkill does."""
+        _, ok = self._call(self.lib.XKillClient, self.dpy, window)
+        check(ok, f"killing the client of window {window:#x} failed")
+
     def send_delete_window(self, window):
         """What a window manager sends when the user clicks the close box."""
         event = _XEvent()
@@ -288,13 +294,13 @@ class XConnection:
 # --- the X server ---
 
 class XServer:
-    def __init__(self, workdir):
+    def __init__(self, workdir, depth=24):
         read_end, write_end = os.pipe()
-        self.log = open(workdir / "xvfb.log", "wb")
+        self.log = open(workdir / f"xvfb{depth}.log", "wb")
         # -displayfd: the server picks a free display number and writes it once
         # it accepts connections.
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"1280x1024x{depth}", "-nolisten", "tcp",
              "-noreset"],
             pass_fds=(write_end,), stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True,
             preexec_fn=end_with_parent)
@@ -306,7 +312,7 @@ class XServer:
             if self.process.poll() is not None or time.monotonic() > deadline:
                 os.close(read_end)
                 self.stop()
-                raise Failure("Xvfb did not start: " + (workdir / "xvfb.log").read_text(errors="replace"))
+                raise Failure("Xvfb did not start: " + (workdir / f"xvfb{depth}.log").read_text(errors="replace"))
             try:
                 chunk = os.read(read_end, 16)
             except BlockingIOError:
@@ -321,7 +327,9 @@ class XServer:
 
     def stop(self):
         if getattr(self, "x", None):
-            self.x.close()
+            # Xlib ends this process on a connection to a server that is gone.
+            if self.process.poll() is None:
+                self.x.close()
             self.x = None
         _end(self.process)
         self.log.close()
@@ -363,10 +371,10 @@ def xdotool(display, *args, timeout=60):
 # --- the program under test ---
 
 class App:
-    def __init__(self, session, process, log_path):
+    def __init__(self, session, process, log_path, server=None):
         self.session = session
-        self.server = session.server
-        self.x = session.server.x
+        self.server = server or session.server
+        self.x = self.server.x
         self.process = process
         self.log_path = log_path
         self.window = None
@@ -668,10 +676,10 @@ class Session:
         self.current_test = "test"
         self.server = XServer(self.workdir)
 
-    def launch(self, prefix=(), home_files=()):
-        """Starts the program and waits until its fresh window shows its first
-        complete frame. `prefix` goes before the program's command line; the
-        empty files `home_files` are made in its fresh home folder first."""
+    def prepare_run(self, server=None, home_files=()):
+        """A fresh folder for one run of the program, and its environment on
+        `server` (the session's own by default); the empty files `home_files`
+        are made in its fresh home folder first."""
         self.launches += 1
         run = self.workdir / f"run{self.launches}"
         home, runtime = run / "home", run / "runtime"
@@ -682,16 +690,23 @@ class Session:
             (home / name).touch()
         env = {k: v for k, v in os.environ.items()
                if k not in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "XAUTHORITY")}
-        env.update(DISPLAY=self.server.display, QT_QPA_PLATFORM="xcb", HOME=str(home),
+        env.update(DISPLAY=(server or self.server).display, QT_QPA_PLATFORM="xcb", HOME=str(home),
                    XDG_RUNTIME_DIR=str(runtime), XDG_CONFIG_HOME=str(home / ".config"),
                    XDG_CACHE_HOME=str(home / ".cache"), XDG_DATA_HOME=str(home / ".local/share"))
+        return run, env
+
+    def launch(self, server=None, prefix=(), home_files=()):
+        """Starts the program (on `server`, the session's own by default) and
+        waits until its fresh window shows its first complete frame. `prefix`
+        goes before the program's command line."""
+        run, env = self.prepare_run(server, home_files)
         log_path = run / "output.log"
         with open(log_path, "wb") as log:
             process = subprocess.Popen([*prefix, self.executable], env=env, cwd=run, stdin=subprocess.DEVNULL,
                                        stdout=log, stderr=subprocess.STDOUT, start_new_session=True,
                                        preexec_fn=end_with_parent)
-        app = App(self, process, log_path)
-        app.home = home
+        app = App(self, process, log_path, server)
+        app.home = run / "home"
         self.apps.append(app)
         app.wait_for_window()
         app.wait_until_settled()

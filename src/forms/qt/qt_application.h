@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace forms::qt {
 
@@ -25,7 +26,13 @@ private:
 
 // Sets up the application (or uses the one that exists), installs the Qt host
 // on the runtime, calls `start` to load and show the first window, then runs
-// the event loop. Returns the status the program ends with.
+// the event loop. Returns the status the program ends with. When there is no
+// display to show the window on, or the toolkit cannot start or draw on it, or
+// `start` refuses, it shows nothing and returns 1 after one line on stderr.
 int run_application(int argc, char** argv, std::function<void()> start);
+
+// For `start`: the program ends before its first window, with `reason` on
+// one line and status 1.
+void refuse_start(std::string reason);
 
 }

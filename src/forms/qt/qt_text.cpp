@@ -12,8 +12,6 @@ namespace forms::qt {
 
 namespace {
 
-// Shipped by fonts-dejavu-core, so text looks the same on every machine.
-constexpr char const* text_font_file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 // A little under 8 points at 96 dpi: the stored label boxes were sized for a
 // narrower face, and at 11 pixels "Choose a color:" no longer fits its 81.
 constexpr int text_pixel_size = 10;
@@ -92,6 +90,7 @@ QFont const& QtText::text_font() const
             if (!families.isEmpty())
                 family = families.first();
         }
+        m_font_loaded = !family.isEmpty();
         QFont font = family.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::GeneralFont) : QFont(family);
         font.setPixelSize(text_pixel_size);
         font.setWeight(QFont::Normal);
@@ -104,6 +103,12 @@ QFont const& QtText::text_font() const
         m_font = font;
     }
     return *m_font;
+}
+
+bool QtText::font_loaded() const
+{
+    text_font();
+    return m_font_loaded;
 }
 
 void QtText::draw_text(Surface& target, Rect box, std::string_view text, Rgb colour, Alignment alignment)

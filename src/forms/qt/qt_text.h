@@ -12,6 +12,10 @@
 
 namespace forms::qt {
 
+// The face every text is drawn in, shipped by fonts-dejavu-core, so that text
+// looks the same on every machine.
+inline constexpr char const* text_font_file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
 class QtText : public TextPort {
 public:
     Rgb system_colour(std::uint32_t index) const override;
@@ -20,9 +24,13 @@ public:
 
     // The one font every text is drawn in.
     QFont const& text_font() const;
+    // Whether that font came from its file; text falls back to the desktop's
+    // face otherwise, whose lines no longer fit the label boxes.
+    bool font_loaded() const;
 
 private:
     mutable std::optional<QFont> m_font;
+    mutable bool m_font_loaded { false };
 };
 
 }
