@@ -11,7 +11,8 @@ int main(int argc, char** argv)
             // the start ends with a line rather than with a message box.
             auto loaded = board::tarvo1->Load();
             if (loaded.is_error() && loaded.error().number == forms::errors::invalid_picture) {
-                forms::qt::refuse_start("a picture of the main window cannot be decoded (" + loaded.error().description + "); the program file is damaged");
+                forms::qt::refuse_start("a picture of the main window cannot be decoded ("
+                    + loaded.error().description + "); the program file is damaged");
                 return;
             }
             forms::must(std::move(loaded));
