@@ -1,5 +1,7 @@
 #include "qt_startup.h"
 
+#include "forms/file_descriptor.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -57,25 +59,22 @@ std::string quietly(Connect const& connect)
         connect();
         return {};
     }
+    FileDescriptor const reading(pipe_ends[0]);
+    FileDescriptor writing(pipe_ends[1]);
     std::fflush(stderr);
-    int const saved = dup(STDERR_FILENO);
-    if (saved < 0) {
-        close(pipe_ends[0]);
-        close(pipe_ends[1]);
+    FileDescriptor const saved(dup(STDERR_FILENO));
+    if (!saved.is_open()) {
         connect();
         return {};
     }
-    dup2(pipe_ends[1], STDERR_FILENO);
+    dup2(writing.get(), STDERR_FILENO);
     connect();
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    close(pipe_ends[1]);
+    dup2(saved.get(), STDERR_FILENO);
+    writing.reset();
     char buffer[256];
-    ssize_t const length = read(pipe_ends[0], buffer, sizeof(buffer));
-    close(pipe_ends[0]);
+    ssize_t const length = read(reading.get(), buffer, sizeof(buffer));
     std::string said(buffer, std::size_t(std::max<ssize_t>(length, 0)));
-    said = said.substr(0, said.find('\n'));
-    return said;
+    return said.substr(0, said.find('\n'));
 }
 
 // Connects as the toolkit will, authorisation included. libxcb is loaded
@@ -125,12 +124,9 @@ bool wayland_display_answers(EnvironmentLookup const& environment)
         return false;
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    int const fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    bool const answers = connect(fd, reinterpret_cast<sockaddr const*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return answers;
+    FileDescriptor const socket_fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return socket_fd.is_open()
+        && connect(socket_fd.get(), reinterpret_cast<sockaddr const*>(&address), sizeof(address)) == 0;
 }
 
 std::vector<std::string> split(std::string const& text, char separator)
