@@ -25,7 +25,7 @@ extern char** environ;
 
 namespace {
 
-constexpr int launches = 20;
+constexpr int launches = 40;
 constexpr int timeout_ms = 20'000;
 
 struct Launch {

@@ -1,4 +1,5 @@
 #include "forms/bmp.h"
+#include "forms/objects.h"
 
 #include <gtest/gtest.h>
 
@@ -228,6 +229,32 @@ TEST(BmpCodec, ReadsTopDownRowsAndLongerInfoHeaders)
     decoded = forms::decode_bmp(longer);
     ASSERT_FALSE(decoded.is_error());
     EXPECT_TRUE(decoded.value() == s);
+}
+
+// A large stored picture is drawn from its file's rows: whichever way the rows
+// run and wherever the clip cuts, it draws what its decoded pixels would.
+TEST(StoredPictureDraw, FileRowsDrawAsTheDecodedPixels)
+{
+    Surface const s = pattern(101, 70);
+    Bytes const bottom_up = forms::encode_bmp(s);
+    std::size_t const stride = 304;
+    Bytes top_down = bottom_up;
+    put32(top_down, 22, std::uint32_t(-70));
+    for (std::size_t row = 0; row < 70; ++row)
+        std::copy_n(bottom_up.begin() + std::ptrdiff_t(54 + stride * (69 - row)), stride,
+            top_down.begin() + std::ptrdiff_t(54 + stride * row));
+    for (Bytes const* bytes : std::initializer_list<Bytes const*> { &bottom_up, &top_down }) {
+        forms::StoredPicture picture(forms::must(forms::open_bmp(*bytes)));
+        for (forms::Rect clip : { forms::Rect { 0, 0, 140, 100 }, { 20, 10, 33, 17 }, { -5, -5, 30, 30 }, { 110, 0, 10, 10 } }) {
+            for (auto [x, y] : { std::pair { 0, 0 }, { 13, 7 }, { -9, -4 } }) {
+                Surface drawn(120, 90, { 1, 1, 1 }), expected(120, 90, { 1, 1, 1 });
+                picture.draw(drawn, x, y, clip);
+                expected.blit(s, x, y, clip);
+                EXPECT_TRUE(drawn == expected) << (bytes == &top_down) << " " << clip.x << "," << clip.y << " at " << x << "," << y;
+            }
+        }
+        EXPECT_TRUE(*picture.pixels() == s);
+    }
 }
 
 TEST(BmpCodec, RejectsEveryTruncation)

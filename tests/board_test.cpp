@@ -102,6 +102,10 @@ TEST_F(MainWindowLayout, FrameFieldAndStrip)
     // none2 is not shown: the strip is black where it lies.
     for (int x = 550; x < 571; ++x)
         EXPECT_EQ(surface.pixel(x, 370), (Rgb { 0, 0, 0 }));
+    // The background is drawn from the stored file's rows; no copy was decoded.
+    auto const* bitmap = forms::handles().get<forms::BitmapObject>(picture_of("Image1")->Handle());
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->pixels, nullptr);
 }
 
 TEST_F(MainWindowLayout, LabelsAreCutAtTheBottomEdge)

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -604,6 +605,32 @@ TEST_F(QtHostText, AlignmentPlacesEachLine)
     EXPECT_GT(before, 20);
     // Top-aligned.
     EXPECT_LT(left.rows.front(), box.y + 4);
+}
+
+// The desktop's own entry for the font file, when it has one, draws exactly
+// what adding the file draws: the labels' pixels do not depend on the way.
+TEST_F(QtHostText, DesktopEntryDrawsAsTheAddedFile)
+{
+    if (!host.font_from_desktop())
+        GTEST_SKIP() << "the desktop's fonts do not hold the file alone";
+    char const* texts[] = { "Choose a color:", "Clear Screen:", "Erase:", "How To Play", "OK" };
+    auto drawn = [&](forms::qt::QtText& text) {
+        std::vector<Surface> surfaces;
+        for (char const* caption : texts) {
+            Surface target(90, 30, ground);
+            text.draw_text(target, target.rect(), caption, white, Alignment::Left);
+            surfaces.push_back(std::move(target));
+        }
+        return surfaces;
+    };
+    auto const from_desktop = drawn(host);
+    ASSERT_GE(QFontDatabase::addApplicationFont(QString::fromLatin1(forms::qt::text_font_file)), 0);
+    forms::qt::QtText added;
+    auto const from_file = drawn(added);
+    for (std::size_t i = 0; i < from_file.size(); ++i) {
+        EXPECT_TRUE(ink(from_file[i], from_file[i].rect(), ground).any()) << texts[i];
+        EXPECT_TRUE(from_desktop[i] == from_file[i]) << texts[i];
+    }
 }
 
 TEST(QtHostColours, SystemColoursFollowThePalette)

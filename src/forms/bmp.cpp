@@ -117,22 +117,6 @@ void swap_red_blue(std::uint8_t const* source, std::uint8_t* target, std::size_t
     }
 }
 
-// Rows of blue-green-red pixels from `at`, padded to four bytes; the last row
-// may lack its padding.
-std::optional<Surface> read_pixels(StoredBytes bytes, std::size_t at, int width, int height, bool top_down)
-{
-    std::size_t stride = row_stride(width);
-    std::uint64_t needed = std::uint64_t(stride) * std::uint64_t(height - 1) + std::uint64_t(width) * 3;
-    if (!holds(bytes, at, needed))
-        return std::nullopt;
-    Surface surface(width, height);
-    for (int y = 0; y < height; ++y) {
-        auto const* source = bytes.data() + at + stride * std::size_t(top_down ? y : height - 1 - y);
-        swap_red_blue(source, surface.row(y), std::size_t(width) * 3);
-    }
-    return surface;
-}
-
 // Little-endian fields written in place, into a buffer sized beforehand.
 class Writer {
 public:
@@ -187,7 +171,32 @@ void put_pixels(Writer& out, Surface const& pixels)
 
 }
 
-ErrorOr<Surface> decode_bmp(StoredBytes bytes)
+// Rows of blue-green-red pixels from `at`, padded to four bytes; the last row
+// may lack its padding.
+std::optional<BmpRows> rows_at(StoredBytes bytes, std::size_t at, int width, int height, bool top_down)
+{
+    std::size_t stride = row_stride(width);
+    std::uint64_t needed = std::uint64_t(stride) * std::uint64_t(height - 1) + std::uint64_t(width) * 3;
+    if (!holds(bytes, at, needed))
+        return std::nullopt;
+    return BmpRows(bytes, at, stride, width, height, top_down);
+}
+
+void BmpRows::read(int y, int x, int count, std::uint8_t* target) const
+{
+    std::size_t const row = std::size_t(m_top_down ? y : m_height - 1 - y);
+    swap_red_blue(m_bytes.data() + m_first + m_stride * row + std::size_t(x) * 3, target, std::size_t(count) * 3);
+}
+
+Surface BmpRows::decode() const
+{
+    Surface surface(m_width, m_height);
+    for (int y = 0; y < m_height; ++y)
+        read(y, 0, m_width, surface.row(y));
+    return surface;
+}
+
+ErrorOr<BmpRows> open_bmp(StoredBytes bytes)
 {
     if (!holds(bytes, 0, file_header_size) || bytes[0] != 'B' || bytes[1] != 'M')
         return invalid_picture();
@@ -200,10 +209,16 @@ ErrorOr<Surface> decode_bmp(StoredBytes bytes)
         return invalid_picture();
     if (pixel_offset < file_header_size + header->size)
         return invalid_picture();
-    auto surface = read_pixels(bytes, pixel_offset, int(header->width), int(height), header->height < 0);
-    if (!surface)
+    auto rows = rows_at(bytes, pixel_offset, int(header->width), int(height), header->height < 0);
+    if (!rows)
         return invalid_picture();
-    return std::move(*surface);
+    return *rows;
+}
+
+ErrorOr<Surface> decode_bmp(StoredBytes bytes)
+{
+    TRY_ASSIGN(auto rows, open_bmp(bytes));
+    return rows.decode();
 }
 
 std::vector<std::uint8_t> encode_bmp(Surface const& pixels)
@@ -253,10 +268,10 @@ ErrorOr<Surface> decode_ico(StoredBytes bytes)
     std::uint64_t mask_size = std::uint64_t((width + 31) / 32 * 4) * std::uint64_t(height);
     if (!holds(image, pixel_offset, colour_size + mask_size))
         return invalid_picture();
-    auto surface = read_pixels(image, std::size_t(pixel_offset), int(width), int(height), false);
-    if (!surface)
+    auto rows = rows_at(image, std::size_t(pixel_offset), int(width), int(height), false);
+    if (!rows)
         return invalid_picture();
-    return std::move(*surface);
+    return rows->decode();
 }
 
 std::vector<std::uint8_t> encode_ico(Surface const& pixels)

@@ -13,19 +13,17 @@ namespace forms {
 
 namespace {
 
-// Stored pictures are decoded once; every control that shows one gets a bitmap
-// of its own over the same pixels.
-ErrorOr<std::shared_ptr<Surface>> decoded(StoredBytes bytes)
+// Stored pictures are checked once; every control that shows one gets a bitmap
+// of its own over the same picture, and so the same pixels once made.
+ErrorOr<std::shared_ptr<StoredPicture>> stored_picture(StoredBytes bytes)
 {
-    static std::map<std::uint8_t const*, std::shared_ptr<Surface>> cache;
+    static std::map<std::uint8_t const*, std::shared_ptr<StoredPicture>> cache;
     if (bytes.empty())
-        return std::shared_ptr<Surface>();
+        return std::shared_ptr<StoredPicture>();
     auto& slot = cache[bytes.data()];
     if (!slot) {
-        auto surface = decode_bmp(bytes);
-        if (surface.is_error())
-            return surface.error();
-        slot = std::make_shared<Surface>(surface.release_value());
+        TRY_ASSIGN(auto rows, open_bmp(bytes));
+        slot = std::make_shared<StoredPicture>(rows);
     }
     return slot;
 }
@@ -117,9 +115,9 @@ void Form::build()
         control->m_rect = pixel_rect(desc);
         switch (desc.kind) {
         case ControlKind::Image:
-            // Load has decoded every stored picture already.
-            if (auto pixels = decoded(desc.picture).release_value())
-                control->m_picture = make_picture(std::move(pixels));
+            // Load has checked every stored picture already.
+            if (auto stored = stored_picture(desc.picture).release_value())
+                control->m_picture = make_picture(std::move(stored));
             break;
         case ControlKind::Label: {
             Surface text(control->m_rect.width, control->m_rect.height, resolve(desc.back));
@@ -159,7 +157,7 @@ ErrorOr<void> Form::Load()
     // leaving its control blank.
     for (auto const& desc : m_desc.controls) {
         if (desc.kind == ControlKind::Image)
-            TRY(decoded(desc.picture));
+            TRY(stored_picture(desc.picture));
     }
     build();
     m_loaded = true;
@@ -326,13 +324,12 @@ void Form::compose(Rect area)
         Rect clip = control.m_rect.intersected(area);
         if (clip.is_empty())
             continue;
-        Surface const* pixels = nullptr;
-        if (control.kind() == ControlKind::Image)
-            pixels = control.m_picture ? control.m_picture->pixels() : nullptr;
-        else
-            pixels = control.rendered();
-        if (pixels)
+        if (control.kind() == ControlKind::Image) {
+            if (control.m_picture)
+                control.m_picture->draw(m_surface, control.m_rect.x, control.m_rect.y, clip);
+        } else if (auto const* pixels = control.rendered()) {
             m_surface.blit(*pixels, control.m_rect.x, control.m_rect.y, clip);
+        }
     }
 }
 

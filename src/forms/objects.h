@@ -1,12 +1,15 @@
 #pragma once
 
+#include "bmp.h"
 #include "colour.h"
+#include "geometry.h"
 #include "surface.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
@@ -24,10 +27,32 @@ using HGDIOBJ = Handle;
 
 class Form;
 
+// A picture built into the program. A large one is decoded into a surface
+// only when something asks for its pixels: a window draws it straight from
+// the file's rows, so at start nothing waits for a decoded copy, and mostly
+// none is ever made. A small one, drawn hundreds of times over, is decoded at
+// once, since converting its short rows at every draw costs more.
+class StoredPicture {
+public:
+    explicit StoredPicture(BmpRows rows);
+
+    int width() const { return m_rows.width(); }
+    int height() const { return m_rows.height(); }
+    std::shared_ptr<Surface> const& pixels();
+    // Copies it with its top-left corner at (x, y), only inside `clip`.
+    void draw(Surface& target, int x, int y, Rect clip) const;
+
+private:
+    BmpRows m_rows;
+    std::shared_ptr<Surface> m_pixels;
+};
+
 struct BitmapObject {
     // Bitmaps made from stored pictures share their pixels: nothing ever draws
     // into those, only into bitmaps that a capture creates.
     std::shared_ptr<Surface> pixels;
+    // Set for a stored picture's, whose pixels are made when first asked for.
+    std::shared_ptr<StoredPicture> stored;
 };
 
 struct PaletteEntry {
@@ -112,7 +137,13 @@ HandleTable& handles();
 
 // A new bitmap object over the given pixels.
 HBITMAP create_bitmap(std::shared_ptr<Surface> pixels);
+HBITMAP create_bitmap(std::shared_ptr<StoredPicture> stored);
 Surface* bitmap_pixels(HBITMAP bitmap);
+// Its size in pixels, without making pixels that are not made yet; none when
+// the handle names no bitmap.
+std::optional<std::pair<int, int>> bitmap_size(HBITMAP bitmap);
+// Copies the bitmap with its top-left corner at (x, y), only inside `clip`.
+void draw_bitmap(HBITMAP bitmap, Surface& target, int x, int y, Rect clip);
 bool delete_object(HGDIOBJ object);
 
 }

@@ -14,9 +14,9 @@ Picture::Picture(HBITMAP bitmap, HPALETTE palette, bool owns)
     , m_palette(palette)
     , m_owns(owns)
 {
-    if (auto const* p = pixels()) {
-        m_width = pixels_to_himetric(p->width());
-        m_height = pixels_to_himetric(p->height());
+    if (auto const size = bitmap_size(m_bitmap)) {
+        m_width = pixels_to_himetric(size->first);
+        m_height = pixels_to_himetric(size->second);
     }
 }
 
@@ -37,19 +37,29 @@ Surface const* Picture::pixels() const
 
 int Picture::pixel_width() const
 {
-    auto const* p = pixels();
-    return p ? p->width() : 0;
+    auto const size = bitmap_size(m_bitmap);
+    return size ? size->first : 0;
 }
 
 int Picture::pixel_height() const
 {
-    auto const* p = pixels();
-    return p ? p->height() : 0;
+    auto const size = bitmap_size(m_bitmap);
+    return size ? size->second : 0;
+}
+
+void Picture::draw(Surface& target, int x, int y, Rect clip) const
+{
+    draw_bitmap(m_bitmap, target, x, y, clip);
 }
 
 PictureRef make_picture(std::shared_ptr<Surface> pixels)
 {
     return std::make_shared<Picture>(create_bitmap(std::move(pixels)), 0, true);
+}
+
+PictureRef make_picture(std::shared_ptr<StoredPicture> stored)
+{
+    return std::make_shared<Picture>(create_bitmap(std::move(stored)), 0, true);
 }
 
 PictureRef OleCreatePictureIndirect(PictDesc const& description, bool own)

@@ -38,6 +38,8 @@ public:
     Surface const* pixels() const;
     int pixel_width() const;
     int pixel_height() const;
+    // Copies it with its top-left corner at (x, y), only inside `clip`.
+    void draw(Surface& target, int x, int y, Rect clip) const;
 
 private:
     HBITMAP m_bitmap;
@@ -54,6 +56,7 @@ std::int32_t pixels_to_himetric(int pixels);
 
 // A new picture that owns a new bitmap of these pixels.
 PictureRef make_picture(std::shared_ptr<Surface> pixels);
+PictureRef make_picture(std::shared_ptr<StoredPicture> stored);
 
 // The picture wrapping: a picture over the description's handles, owning them
 // when `own` is set. The empty reference when the description is not a bitmap's.

@@ -8,6 +8,10 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <cstring>
+#include <fontconfig/fontconfig.h>
+#include <unistd.h>
+
 namespace forms::qt {
 
 namespace {
@@ -15,6 +19,39 @@ namespace {
 // A little under 8 points at 96 dpi: the stored label boxes were sized for a
 // narrower face, and at 11 pixels "Choose a color:" no longer fits its 81.
 constexpr int text_pixel_size = 10;
+
+constexpr char const* text_font_family = "DejaVu Sans";
+
+// Whether the desktop's fonts hold the file as the one regular upright face
+// of its family. The font is then taken from there, as the desktop's own fonts
+// are: adding the file again has fontconfig read the whole face, at every
+// start. Either way the toolkit draws from the same file with the same
+// settings; when another file could stand in for it, the file is added, and
+// that always wins.
+bool desktop_has_font_file()
+{
+    if (::access(text_font_file, R_OK) != 0)
+        return false;
+    FcPattern* pattern = FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, text_font_family, FC_WEIGHT, FcTypeInteger,
+        FC_WEIGHT_REGULAR, FC_SLANT, FcTypeInteger, FC_SLANT_ROMAN, FC_WIDTH, FcTypeInteger, FC_WIDTH_NORMAL, nullptr);
+    FcObjectSet* wanted = FcObjectSetBuild(FC_FILE, FC_INDEX, nullptr);
+    FcFontSet* fonts = pattern && wanted ? FcFontList(nullptr, pattern, wanted) : nullptr;
+    bool only_the_file = fonts && fonts->nfont > 0;
+    for (int i = 0; only_the_file && i < fonts->nfont; ++i) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        only_the_file = FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) == FcResultMatch
+            && std::strcmp(reinterpret_cast<char const*>(file), text_font_file) == 0
+            && FcPatternGetInteger(fonts->fonts[i], FC_INDEX, 0, &index) == FcResultMatch && index == 0;
+    }
+    if (fonts)
+        FcFontSetDestroy(fonts);
+    if (wanted)
+        FcObjectSetDestroy(wanted);
+    if (pattern)
+        FcPatternDestroy(pattern);
+    return only_the_file;
+}
 
 }
 
@@ -84,8 +121,10 @@ QFont const& QtText::text_font() const
 {
     if (!m_font) {
         QString family;
-        int const id = QFontDatabase::addApplicationFont(QString::fromLatin1(text_font_file));
-        if (id >= 0) {
+        if (desktop_has_font_file()) {
+            family = QString::fromLatin1(text_font_family);
+            m_font_from_desktop = true;
+        } else if (int const id = QFontDatabase::addApplicationFont(QString::fromLatin1(text_font_file)); id >= 0) {
             QStringList const families = QFontDatabase::applicationFontFamilies(id);
             if (!families.isEmpty())
                 family = families.first();
@@ -109,6 +148,12 @@ bool QtText::font_loaded() const
 {
     text_font();
     return m_font_loaded;
+}
+
+bool QtText::font_from_desktop() const
+{
+    text_font();
+    return m_font_from_desktop;
 }
 
 void QtText::draw_text(Surface& target, Rect box, std::string_view text, Rgb colour, Alignment alignment)

@@ -27,10 +27,13 @@ public:
     // Whether that font came from its file; text falls back to the desktop's
     // face otherwise, whose lines no longer fit the label boxes.
     bool font_loaded() const;
+    // Whether the file was found among the desktop's fonts rather than added.
+    bool font_from_desktop() const;
 
 private:
     mutable std::optional<QFont> m_font;
     mutable bool m_font_loaded { false };
+    mutable bool m_font_from_desktop { false };
 };
 
 }
